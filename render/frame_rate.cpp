@@ -1,0 +1,37 @@
+#include "render/frame_rate.h"
+
+#include <cstdio>
+
+uint32_t framesSinceReport = 0;
+uint32_t reportStartMs = 0;
+bool reportStarted = false;
+char reportText[256] = {};
+
+namespace {
+uint32_t readClock(uint32_t (*clock)()) { return clock ? clock() : 0; }
+}  // namespace
+
+void reportFrameRate(uint32_t (*clock)(), void (*sink)(const char* text)) {
+    if (!reportStarted) {
+        reportStarted = true;
+        reportStartMs = readClock(clock);
+    }
+    const uint32_t now = readClock(clock);
+    ++framesSinceReport;
+    const uint32_t elapsed = now - reportStartMs;  // modulo 2^32 across the wrap
+    if (elapsed < 1000) return;
+
+    const double fps = static_cast<double>(framesSinceReport) /
+                       (static_cast<double>(elapsed) * static_cast<double>(0.001f));
+    reportStartMs = now;
+    framesSinceReport = 0;
+    std::snprintf(reportText, sizeof reportText, "%.02f fps", fps);
+    if (sink) sink(reportText);
+}
+
+void resetFrameRateReport() {
+    framesSinceReport = 0;
+    reportStartMs = 0;
+    reportStarted = false;
+    reportText[0] = '\0';
+}

@@ -1,0 +1,26 @@
+// One frame: clock, camera path, per-frame switches, parallel rows, trail filter, report.
+#pragma once
+
+#include <cstdint>
+
+#include "render/shade_row.h"
+#include "render/types.h"
+
+// The animation clock, advanced by 0.016666 per frame and never recomputed.
+extern float animationTime;
+
+constexpr float CLOCK_STEP = 0.016666f;
+
+// Camera, view angle and single-axis flag for clock value t.
+struct FramePose {
+    FrameView view;
+    int32_t singleAxis;
+};
+FramePose framePose(float t, int width, int height);
+
+// The FrameCallback: draws the next frame of the animation into pixels, using the
+// host bound with bindFrameHost.
+int renderFrame(PixelBuffer pixels, int width, int height);
+
+// Back to the first frame: clock, single-axis flag and frame-rate interval.
+void resetFrameState();

@@ -1,0 +1,63 @@
+#include "render/shade_row.h"
+
+#include <cmath>
+
+#include "render/float_to_int.h"
+#include "render/traverse.h"
+
+namespace {
+
+float clampChannel(float x) {
+    if (x > 1.0f) return 1.0f;
+    if (0.0f > x) return 0.0f;
+    return x;  // NaN passes through
+}
+
+// trunc(channel x 255) of the exact product; the mask keeps NaN's INT32_MIN out of
+// the neighbouring bytes.
+uint32_t channelByte(float channel) {
+    return static_cast<uint32_t>(truncToInt32(static_cast<double>(channel) * 255.0)) & 0xFFu;
+}
+
+}  // namespace
+
+uint32_t packColour(float red, float green, float blue) {
+    return channelByte(red) << 16 | channelByte(green) << 8 | channelByte(blue);
+}
+
+uint32_t blendPixel(uint32_t old, uint32_t packed) {
+    const uint32_t r = (((old >> 16) & 0xFF) * 230 + ((packed >> 16) & 0xFF) * 26) >> 8;
+    const uint32_t g = (((old >> 8) & 0xFF) * 210 + ((packed >> 8) & 0xFF) * 46) >> 8;
+    const uint32_t b = ((old & 0xFF) * 180 + (packed & 0xFF) * 76) >> 8;
+    return (old & 0xFF000000u) | r << 16 | g << 8 | b;
+}
+
+uint32_t shadePixel(int c, float v, int width, const FrameView& view) {
+    const float u = static_cast<float>(c) * view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
+    const float inv = 1.0f / std::sqrt((u * u + v * v) + 1.0f);
+    const float w0 = u * inv;
+    const float w1 = inv * v;
+    const float w2 = inv;
+
+    // Two plane rotations by the same view angle.
+    const float A = w2 * view.cosA - w0 * view.sinA;
+    const float B = w2 * view.sinA + w0 * view.cosA;
+    const float C = w1 * view.cosA - A * view.sinA;
+    const float D = A * view.cosA + w1 * view.sinA;
+
+    const TraversalResult r = traverseSponge(view.camera[0], view.camera[1], view.camera[2], D, B, C);
+    const float G = (r.exitParam * 0.4f + 0.3f) * r.distance;
+    return packColour(clampChannel(D * 0.1f + G), clampChannel(B * 0.1f + G),
+                      clampChannel(C * 0.1f + G));
+}
+
+void shadeRowColumns(int row, int blendEnabled, float v, const FrameView& view, PixelBuffer pixels,
+                     int width) {
+    if (width < 1) return;
+    uint32_t* const line = pixels + static_cast<int64_t>(row) * width;
+#pragma omp for schedule(dynamic, 1)
+    for (int c = 0; c < width; ++c) {
+        const uint32_t packed = shadePixel(c, v, width, view);
+        line[c] = blendEnabled ? blendPixel(line[c], packed) : packed;
+    }
+}

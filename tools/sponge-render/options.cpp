@@ -1,0 +1,82 @@
+#include "tools/sponge-render/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+#include "filters/cross/cross_smear.h"
+#include "filters/quad/quad_blend.h"
+#include "tools/sponge-render/image_file.h"
+
+namespace {
+
+constexpr int MAX_SIDE = 16384;
+
+// Parses a whole decimal number in [lo, hi]; anything else (signs, spaces, overflow) fails.
+bool parseInt(const std::string& text, int lo, int hi, int* value) {
+    if (text.empty() || text.size() > 10) return false;
+    long long n = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        n = n * 10 + (ch - '0');
+    }
+    if (n < lo || n > hi) return false;
+    *value = static_cast<int>(n);
+    return true;
+}
+
+// Splits "AxB" / "A-B" at sep into two whole numbers in [lo, hi].
+bool parsePair(const std::string& text, char sep, int lo, int hi, int* a, int* b) {
+    const size_t at = text.find(sep);
+    if (at == std::string::npos) return false;
+    return parseInt(text.substr(0, at), lo, hi, a) && parseInt(text.substr(at + 1), lo, hi, b);
+}
+
+}  // namespace
+
+ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
+    CLI::App app{"Renders frames of the Menger sponge fly-through without a window.", "sponge-render"};
+    std::string size, raw;
+    app.add_option("--filter", options->filterName, "Trail filter: cross, quad or none (default cross)")
+        ->check(CLI::IsMember({"cross", "quad", "none"}));
+    app.add_option("--size", size, "Frame size WxH, each side 1 to 16384 (default 240x180)")
+        ->check([](const std::string& text) -> std::string {
+            int w, h;
+            return parsePair(text, 'x', 1, MAX_SIDE, &w, &h)
+                       ? std::string()
+                       : "expected WxH with each side 1 to 16384, got '" + text + "'";
+        });
+    app.add_option("--frames", options->frames, "Number of frames to render, at least 1 (default 1)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--raw", raw, "Frames FROM-TO (1-based, inclusive) render raw, as if Space were held")
+        ->check([](const std::string& text) -> std::string {
+            int from, to;
+            if (!parsePair(text, '-', 1, INT32_MAX, &from, &to))
+                return "expected FROM-TO with whole numbers from 1, got '" + text + "'";
+            return from <= to ? std::string() : "FROM must not exceed TO in '" + text + "'";
+        });
+    app.add_option("--output", options->output, "Write the last frame to FILE (.ppm or .png)")
+        ->check([](const std::string& path) -> std::string {
+            ImageFormat format;
+            return imageFormatFor(path, &format) ? std::string()
+                                                 : "'" + path + "' must end in .ppm or .png";
+        });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return ParseResult::Help;
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "sponge-render: %s\n", e.what());
+        return ParseResult::Error;
+    }
+
+    if (!size.empty()) parsePair(size, 'x', 1, MAX_SIDE, &options->width, &options->height);
+    if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
+    options->filter = options->filterName == "cross" ? crossSmearFilter
+                      : options->filterName == "quad" ? quadBlendFilter
+                                                      : nullptr;
+    return ParseResult::Run;
+}
