@@ -1,10 +1,10 @@
 // sponge-render: the fly-through without a window, frame by frame into a file.
 #include <cstdio>
-#include <new>
-#include <vector>
 
 #include "render/frame_host.h"
 #include "render/frame_step.h"
+#include "render/pixel_storage.h"
+#include "render/render_path.h"
 #include "tools/sponge-render/image_file.h"
 #include "tools/sponge-render/options.h"
 
@@ -26,27 +26,26 @@ int main(int argc, char** argv) {
         case ParseResult::Run: break;
     }
 
-    std::vector<uint32_t> buffer;
-    try {
-        buffer.assign(static_cast<size_t>(options.width) * options.height, 0);
-    } catch (const std::bad_alloc&) {
+    const PixelStorage buffer = allocatePixels(options.width, options.height);
+    if (!buffer) {
         std::fprintf(stderr, "sponge-render: not enough memory for a %dx%d frame\n", options.width,
                      options.height);
         return 1;
     }
 
+    setRenderPath(options.path);
     rawFrom = options.rawFrom;
     rawTo = options.rawTo;
     bindFrameHost({spaceHeldForRawFrames, nullptr, nullptr, options.filter});
     for (currentFrame = 1; currentFrame <= options.frames; ++currentFrame) {
-        renderFrame(buffer.data(), options.width, options.height);
+        renderFrame(buffer.get(), options.width, options.height);
     }
 
     if (!options.output.empty()) {
         ImageFormat format;
         imageFormatFor(options.output, &format);
         std::string error;
-        if (!writeImageFile(options.output, format, buffer.data(), options.width, options.height, &error)) {
+        if (!writeImageFile(options.output, format, buffer.get(), options.width, options.height, &error)) {
             std::fprintf(stderr, "sponge-render: cannot write '%s': %s\n", options.output.c_str(),
                          error.c_str());
             return 1;

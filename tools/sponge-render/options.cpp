@@ -48,7 +48,7 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
                        : "expected WxH with each side 1 to 16384, got '" + text + "'";
         });
     app.add_option("--frames", options->frames, "Number of frames to render, at least 1 (default 1)")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, INT32_MAX));
     app.add_option("--raw", raw, "Frames FROM-TO (1-based, inclusive) render raw, as if Space were held")
         ->check([](const std::string& text) -> std::string {
             int from, to;
@@ -63,6 +63,10 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
                                                  : "'" + path + "' must end in .ppm or .png";
         });
 
+    std::string path = "fast";
+    app.add_option("--path", path, "Code path: fast, or plain for the reference (default fast)")
+        ->check(CLI::IsMember({"fast", "plain"}));
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -75,6 +79,7 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
 
     if (!size.empty()) parsePair(size, 'x', 1, MAX_SIDE, &options->width, &options->height);
     if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
+    options->path = path == "plain" ? RenderPath::Plain : RenderPath::Fast;
     options->filter = options->filterName == "cross" ? crossSmearFilter
                       : options->filterName == "quad" ? quadBlendFilter
                                                       : nullptr;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "render/render_path.h"
 #include "render/types.h"
 
 struct RenderOptions {
@@ -14,6 +15,7 @@ struct RenderOptions {
     int rawFrom = 0;  // frames rawFrom..rawTo (1-based) render as if Space were held; 0: none
     int rawTo = 0;
     std::string output;  // empty: write nothing
+    RenderPath path = RenderPath::Fast;
 };
 
 enum class ParseResult { Run, Help, Error };
