@@ -1,1 +1,89 @@
+#include "render/shade_row.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+TEST(PackColour, ChannelsAndNaN) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float r, g, b;
+        uint32_t packed;
+    } cases[] = {
+        {1.0f, 1.0f, 1.0f, 0x00FFFFFFu},
+        {0.0f, 0.0f, 0.0f, 0x00000000u},
+        {-0.0f, 0.5f, 0.99999994f, 0x00007FFEu},  // 127.5 -> 127, 254.99998 -> 254
+        {nan, 1.0f, 1.0f, 0x0000FFFFu},
+        {1.0f, nan, 1.0f, 0x00FF00FFu},
+        {1.0f, 1.0f, nan, 0x00FFFF00u},  // a NaN blue must not leak into bits 24-31
+        {nan, nan, nan, 0x00000000u},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(packColour(c.r, c.g, c.b), c.packed) << c.r << " " << c.g << " " << c.b;
+    }
+}
+
+TEST(BlendPixel, WeightsAndTopByte) {
+    EXPECT_EQ(blendPixel(0xFF000000u, 0x00FFFFFFu), 0xFF192D4Bu);
+    EXPECT_EQ(blendPixel(0x00FFFFFFu, 0x00FFFFFFu), 0x00FFFFFFu);
+    EXPECT_EQ(blendPixel(0x12345678u, 0x00345678u), 0x12345678u);
+}
+
+TEST(BlendPixel, ConstantWhiteSettlesShortOfIt) {
+    uint32_t pixel = 0;
+    pixel = blendPixel(pixel, 0x00FFFFFFu);
+    EXPECT_EQ((pixel >> 16) & 0xFF, 25u);
+    for (int frame = 2; frame <= 36; ++frame) pixel = blendPixel(pixel, 0x00FFFFFFu);
+    EXPECT_EQ((pixel >> 16) & 0xFF, 246u);
+    for (int frame = 0; frame < 200; ++frame) pixel = blendPixel(pixel, 0x00FFFFFFu);
+    EXPECT_EQ(pixel, 0x00F6FAFCu);  // red 246, green 250, blue 252
+}
+
+// Looking straight down axis 2 from the centre of a cell, with v = 0 the ray's component
+// along axis 2 of the world... is exactly +0, which sends the traversal to NaN.
+FrameView straightView() {
+    FrameView view{};
+    view.aspect = 4.0f / 3.0f;
+    view.cosA = 1.0f;
+    view.sinA = 0.0f;
+    view.camera[0] = view.camera[1] = view.camera[2] = 0.5f;
+    return view;
+}
+
+TEST(ShadePixel, ZeroDirectionComponentGivesBlack) {
+    // With no rotation the world direction is (w2, w0, w1); v = 0 makes w1, and so d2, +0.
+    EXPECT_EQ(shadePixel(17, 0.0f, 240, straightView()), 0u);
+}
+
+TEST(ShadeRowColumns, OverwritesOrBlends) {
+    const FrameView view = straightView();
+    const int width = 5;
+    uint32_t expected[width];
+    for (int c = 0; c < width; ++c) expected[c] = shadePixel(c, -0.5f, width, view);
+
+    uint32_t pixels[2 * width];
+    for (uint32_t& p : pixels) p = 0xAB123456u;
+    shadeRowColumns(1, 0, -0.5f, view, pixels, width);
+    for (int c = 0; c < width; ++c) {
+        EXPECT_EQ(pixels[c], 0xAB123456u) << "row 0 must stay untouched";
+        EXPECT_EQ(pixels[width + c], expected[c]) << "column " << c;
+    }
+
+    for (int c = 0; c < width; ++c) pixels[width + c] = 0xFF000000u;
+    shadeRowColumns(1, 1, -0.5f, view, pixels, width);
+    for (int c = 0; c < width; ++c) {
+        EXPECT_EQ(pixels[width + c], blendPixel(0xFF000000u, expected[c])) << "column " << c;
+    }
+}
+
+TEST(ShadeRowColumns, WidthBelowOneShadesNothing) {
+    uint32_t pixel = 0x5A5A5A5Au;
+    shadeRowColumns(0, 0, 0.0f, straightView(), &pixel, 0);
+    shadeRowColumns(0, 0, 0.0f, straightView(), &pixel, -3);
+    EXPECT_EQ(pixel, 0x5A5A5A5Au);
+}
+
+}  // namespace
