@@ -89,6 +89,12 @@ int main(int argc, char** argv) {
         if (currentFrame == options.from) benchStart = progress.elapsedSeconds();
         renderFrame(buffer.get(), options.width, options.height);
         if (currentFrame >= firstWritten && !output->write(currentFrame, buffer.get(), &error)) {
+            // A Ctrl-C at the terminal also ends the program reading the stream, so the
+            // broken pipe that follows is part of the interruption, not a failure.
+            if (interruptRequested() && options.output.toStandardOutput()) {
+                progress.finish(lastDone, "interrupted");
+                return INTERRUPTED_STATUS;
+            }
             progress.finish(lastDone, "stopped");
             std::fprintf(stderr, "sponge-render: %s\n", error.c_str());
             output->abandon();

@@ -12,8 +12,8 @@ struct RenderOptions {
     TrailFilter filter = nullptr;  // bound from filterName; null for "none"
     int width = 240;
     int height = 180;
-    int frames = 1;     // number of the last frame rendered
-    int from = 1;       // first frame written (and timed by --bench); earlier ones only build the blend
+    int frames = 1;  // number of the last frame rendered
+    int from = 1;    // first frame written (and timed by --bench); earlier ones only build the blend
     int rawFrom = 0;  // frames rawFrom..rawTo (1-based) render as if Space were held; 0: none
     int rawTo = 0;
     OutputTarget output;  // kind None: write nothing
