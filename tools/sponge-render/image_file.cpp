@@ -1,7 +1,6 @@
 #include "tools/sponge-render/image_file.h"
 
 #include <png.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "tools/sponge-render/temp_file.h"
 
 namespace {
 
@@ -90,16 +91,9 @@ bool imageFormatFor(const std::string& path, ImageFormat* format) {
 
 bool writeImageFile(const std::string& path, ImageFormat format, const uint32_t* pixels, int width,
                     int height, std::string* error) {
-    std::string temp = path + ".partial-XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    // mkstemp creates 0600; a finished image should get the usual umask-based mode.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    std::string temp;
+    const int fd = createTempBeside(path, &temp, error);
+    if (fd < 0) return false;
 
     FILE* file = fdopen(fd, "wb");
     if (!file) {

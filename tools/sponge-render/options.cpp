@@ -56,13 +56,25 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
                 return "expected FROM-TO with whole numbers from 1, got '" + text + "'";
             return from <= to ? std::string() : "FROM must not exceed TO in '" + text + "'";
         });
-    app.add_option("--output", options->output, "Write the last frame to FILE (.ppm or .png)")
-        ->check([](const std::string& path) -> std::string {
-            ImageFormat format;
-            return imageFormatFor(path, &format) ? std::string()
-                                                 : "'" + path + "' must end in .ppm or .png";
-        });
-
+    app.add_option("--from", options->from,
+                    "First frame to write, 1 to --frames (default 1); earlier frames are rendered, "
+                    "unwritten, so the blend builds as it would")
+        ->check(CLI::Range(1, INT32_MAX));
+    std::string output;
+    CLI::Option* outputOption =
+        app.add_option("--output", output,
+                       "Write to FILE: .png or .ppm for the last frame, or for every frame with a "
+                       "number field (shots/fly-%05d.png); .y4m, .mp4, .mkv or .webm for a 60 fps "
+                       "video; - for a Y4M stream on standard output")
+            ->check([](const std::string& text) -> std::string {
+                OutputTarget target;
+                std::string error;
+                return parseOutputTarget(text, &target, &error) ? std::string() : error;
+            });
+    app.add_flag("--quiet", options->quiet, "No progress line on standard error");
+    app.add_flag("--bench", options->bench,
+                 "Render without writing anything and print one line of timings on standard output")
+        ->excludes(outputOption);
     std::string path = "fast";
     app.add_option("--path", path, "Code path: fast, or plain for the reference (default fast)")
         ->check(CLI::IsMember({"fast", "plain"}));
@@ -77,6 +89,15 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
         return ParseResult::Error;
     }
 
+    if (options->from > options->frames) {
+        std::fprintf(stderr, "sponge-render: --from: %d is after the last frame (--frames %d)\n",
+                     options->from, options->frames);
+        return ParseResult::Error;
+    }
+    if (!output.empty()) {
+        std::string error;
+        parseOutputTarget(output, &options->output, &error);
+    }
     if (!size.empty()) parsePair(size, 'x', 1, MAX_SIDE, &options->width, &options->height);
     if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
     options->path = path == "plain" ? RenderPath::Plain : RenderPath::Fast;

@@ -5,16 +5,20 @@
 
 #include "render/render_path.h"
 #include "render/types.h"
+#include "tools/sponge-render/output_target.h"
 
 struct RenderOptions {
     std::string filterName = "cross";
     TrailFilter filter = nullptr;  // bound from filterName; null for "none"
     int width = 240;
     int height = 180;
-    int frames = 1;
+    int frames = 1;  // number of the last frame rendered
+    int from = 1;    // first frame written (and timed by --bench); earlier ones only build the blend
     int rawFrom = 0;  // frames rawFrom..rawTo (1-based) render as if Space were held; 0: none
     int rawTo = 0;
-    std::string output;  // empty: write nothing
+    OutputTarget output;  // kind None: write nothing
+    bool quiet = false;   // no progress line
+    bool bench = false;   // write nothing, print one line of timings on standard output
     RenderPath path = RenderPath::Fast;
 };
 

@@ -1,0 +1,253 @@
+#include "tools/sponge-render/frame_output.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tools/sponge-render/ffmpeg_process.h"
+#include "tools/sponge-render/image_file.h"
+#include "tools/sponge-render/temp_file.h"
+#include "tools/sponge-render/y4m.h"
+
+namespace {
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+// One image file per frame, each written whole through its own temporary file; with a
+// single still only the last frame ever reaches write.
+class ImageOutput : public FrameOutput {
+public:
+    ImageOutput(const OutputTarget& target, int width, int height, int firstFrame)
+        : target_(target), width_(width), height_(height), firstFrame_(firstFrame) {}
+
+    bool open(std::string* error) override {
+        const std::string first = fileFor(firstFrame_);
+        std::string reason;
+        if (checkWritableBeside(first, &reason)) return true;
+        *error = "cannot write " + quoted(first) + ": " + reason;
+        return false;
+    }
+
+    bool write(int frame, const uint32_t* pixels, std::string* error) override {
+        const std::string path = fileFor(frame);
+        std::string reason;
+        if (writeImageFile(path, target_.imageFormat, pixels, width_, height_, &reason)) return true;
+        *error = "cannot write " + quoted(path) + ": " + reason;
+        return false;
+    }
+
+    bool finish(std::string*) override { return true; }
+    void abandon() override {}
+
+private:
+    std::string fileFor(int frame) const {
+        return target_.kind == OutputKind::Sequence ? sequenceFileName(target_, frame) : target_.path;
+    }
+
+    OutputTarget target_;
+    int width_, height_;
+    int firstFrame_;
+};
+
+// YUV4MPEG2 to a file (through a temporary one) or to standard output.
+class Y4mOutput : public FrameOutput {
+public:
+    Y4mOutput(const OutputTarget& target, int width, int height)
+        : target_(target), width_(width), height_(height) {}
+    ~Y4mOutput() override { abandon(); }
+
+    bool open(std::string* error) override {
+        if (target_.toStandardOutput()) {
+            if (isatty(1)) {
+                *error = "standard output is a terminal; pipe the Y4M stream into a program or name a file";
+                return false;
+            }
+            fd_ = 1;
+        } else {
+            std::string reason;
+            fd_ = createTempBeside(target_.path, &temp_, &reason);
+            if (fd_ < 0) {
+                *error = "cannot write " + quoted(target_.path) + ": " + reason;
+                return false;
+            }
+        }
+        const std::string header = y4mHeader(width_, height_);
+        return put(header.data(), header.size(), error);
+    }
+
+    bool write(int, const uint32_t* pixels, std::string* error) override {
+        frame_.clear();
+        frame_.reserve(y4mFrameBytes(width_, height_));
+        appendY4mFrame(pixels, width_, height_, &frame_);
+        return put(frame_.data(), frame_.size(), error);
+    }
+
+    bool finish(std::string* error) override {
+        if (target_.toStandardOutput()) return true;
+        int err = 0;
+        if (fsync(fd_) != 0) err = errno;
+        if (close(fd_) != 0 && err == 0) err = errno;
+        fd_ = -1;
+        if (err == 0 && std::rename(temp_.c_str(), target_.path.c_str()) != 0) err = errno;
+        if (err != 0) {
+            *error = "cannot write " + quoted(target_.path) + ": " + std::strerror(err);
+            abandon();
+            return false;
+        }
+        temp_.clear();
+        return true;
+    }
+
+    void abandon() override {
+        if (target_.toStandardOutput()) return;
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+        if (!temp_.empty()) unlink(temp_.c_str());
+        temp_.clear();
+    }
+
+private:
+    bool put(const void* data, size_t bytes, std::string* error) {
+        int err = 0;
+        if (writeAll(fd_, data, bytes, &err)) return true;
+        *error = (target_.toStandardOutput() ? std::string("cannot write to standard output")
+                                             : "cannot write " + quoted(target_.path)) +
+                 ": " + std::strerror(err);
+        return false;
+    }
+
+    OutputTarget target_;
+    int width_, height_;
+    int fd_ = -1;
+    std::string temp_;
+    std::vector<unsigned char> frame_;
+};
+
+// H.264 or VP9 by ffmpeg, which writes a temporary file renamed once it has exited well.
+class EncodedOutput : public FrameOutput {
+public:
+    EncodedOutput(const OutputTarget& target, int width, int height)
+        : target_(target), width_(width), height_(height) {}
+    ~EncodedOutput() override { abandon(); }
+
+    bool open(std::string* error) override {
+        const std::string program = findFfmpeg();
+        if (program.empty()) {
+            *error = "cannot encode " + quoted(target_.path) +
+                     ": ffmpeg was not found on PATH (install the Debian package ffmpeg, or write "
+                     ".y4m, which needs no ffmpeg)";
+            return false;
+        }
+        std::string reason;
+        const int fd = createTempBeside(target_.path, &temp_, &reason);
+        if (fd < 0) {
+            *error = "cannot write " + quoted(target_.path) + ": " + reason;
+            return false;
+        }
+        close(fd);
+        if (!startFfmpeg(program, ffmpegArguments(target_.container, width_, height_, temp_), &ffmpeg_,
+                         &reason)) {
+            *error = "cannot encode " + quoted(target_.path) + ": " + reason;
+            abandon();
+            return false;
+        }
+        return true;
+    }
+
+    bool write(int, const uint32_t* pixels, std::string* error) override {
+        // bgr0 is exactly the 0x00RRGGBB words in little-endian memory, so the frame goes as is.
+        const size_t bytes = static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4;
+        int err = 0;
+        if (writeAll(ffmpeg_.input, pixels, bytes, &err)) return true;
+        // ffmpeg has stopped reading; its exit status and messages say why.
+        std::string reason;
+        if (finishFfmpeg(&ffmpeg_, &reason)) reason = std::string("ffmpeg stopped reading: ") + std::strerror(err);
+        *error = "cannot encode " + quoted(target_.path) + ": " + reason;
+        abandon();
+        return false;
+    }
+
+    bool finish(std::string* error) override {
+        std::string reason;
+        if (!finishFfmpeg(&ffmpeg_, &reason)) {
+            *error = "cannot encode " + quoted(target_.path) + ": " + reason;
+            abandon();
+            return false;
+        }
+        if (std::rename(temp_.c_str(), target_.path.c_str()) != 0) {
+            *error = "cannot write " + quoted(target_.path) + ": " + std::strerror(errno);
+            abandon();
+            return false;
+        }
+        temp_.clear();
+        return true;
+    }
+
+    void abandon() override {
+        if (ffmpeg_.pid > 0) {
+            // Nothing more is coming, and what ffmpeg would finish is about to be removed.
+            kill(ffmpeg_.pid, SIGKILL);
+            std::string ignored;
+            finishFfmpeg(&ffmpeg_, &ignored);
+        }
+        if (!temp_.empty()) unlink(temp_.c_str());
+        temp_.clear();
+    }
+
+private:
+    OutputTarget target_;
+    int width_, height_;
+    std::string temp_;
+    FfmpegProcess ffmpeg_;
+};
+
+class NoOutput : public FrameOutput {
+public:
+    bool open(std::string*) override { return true; }
+    bool write(int, const uint32_t*, std::string*) override { return true; }
+    bool finish(std::string*) override { return true; }
+    void abandon() override {}
+};
+
+}  // namespace
+
+std::vector<std::string> ffmpegArguments(Container container, int width, int height, const std::string& file) {
+    std::vector<std::string> args = {
+        "-hide_banner", "-nostdin", "-loglevel", "error",
+        "-f", "rawvideo", "-pix_fmt", "bgr0",
+        "-video_size", std::to_string(width) + "x" + std::to_string(height),
+        "-framerate", "60", "-i", "pipe:0", "-an",
+        // 4:2:0 needs even sides: an odd one gets a black line. The matrix and range are
+        // set, not left to defaults, so the encode matches the Y4M output's colours.
+        "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2,scale=out_color_matrix=bt601:out_range=tv,format=yuv420p",
+        "-pix_fmt", "yuv420p", "-colorspace", "smpte170m", "-color_range", "tv"};
+    if (container == Container::Webm) {
+        args.insert(args.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1",
+                                 "-deadline", "good", "-cpu-used", "4", "-f", "webm"});
+    } else {
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18"});
+        if (container == Container::Mp4) {
+            // The index goes at the front, so a shared file starts playing before it has all arrived.
+            args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4"});
+        } else {
+            args.insert(args.end(), {"-f", "matroska"});
+        }
+    }
+    args.insert(args.end(), {"-y", file});
+    return args;
+}
+
+std::unique_ptr<FrameOutput> makeFrameOutput(const OutputTarget& target, int width, int height, int firstFrame) {
+    switch (target.kind) {
+        case OutputKind::Still:
+        case OutputKind::Sequence: return std::make_unique<ImageOutput>(target, width, height, firstFrame);
+        case OutputKind::Y4m: return std::make_unique<Y4mOutput>(target, width, height);
+        case OutputKind::Encoded: return std::make_unique<EncodedOutput>(target, width, height);
+        case OutputKind::None: break;
+    }
+    return std::make_unique<NoOutput>();
+}
