@@ -3,7 +3,6 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -43,7 +42,8 @@ std::string displayName() {
 // Opens SDL's video with the first driver that shows something, trying them in SDL's
 // own order. A driver the user named in SDL_VIDEODRIVER is taken as asked, invisible or not.
 bool openVideo() {
-    if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (asked != nullptr && asked[0] != '\0') {  // SDL itself takes an empty name as none
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
         failure = std::string("cannot open a display: ") + SDL_GetError();
         return false;
@@ -57,7 +57,8 @@ bool openVideo() {
             reasons += "wayland not tried without XDG_RUNTIME_DIR";
             continue;
         }
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, name);
+        // Overriding, or an empty SDL_VIDEODRIVER would win and let SDL choose on its own.
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, name, SDL_HINT_OVERRIDE);
         const bool opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
         if (opened) return true;

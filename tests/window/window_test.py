@@ -312,6 +312,8 @@ class WindowTest(unittest.TestCase):
                 ("DISPLAY not set, no Wayland socket in XDG_RUNTIME_DIR",
                  dict(no_display, XDG_RUNTIME_DIR=runtime_dir)),
                 ("DISPLAY names no server", dict(no_display, DISPLAY=f":{unused}")),
+                # SDL takes an empty driver name as none and would fall back to an invisible one.
+                ("SDL_VIDEODRIVER empty", dict(no_display, SDL_VIDEODRIVER="")),
             ]
             for name, env in cases:
                 with self.subTest(case=name), Program(env) as program:
