@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build_pkgs=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
-test_pkgs=(xvfb xdotool x11-utils x11-apps imagemagick ffmpeg python3)
+test_pkgs=(xvfb xdotool x11-utils x11-apps imagemagick ffmpeg python3 libx11-dev)
 
 case "${1:-test}" in
   build|run) wanted=("${build_pkgs[@]}") ;;

@@ -7,9 +7,9 @@ scripts/install-deps.sh test
 jobs=$(nproc)
 
 echo "test: optimised build in build/" >&2
-scripts/build.sh build
+scripts/build.sh build -DSPONGE_BUILD_TESTS=ON
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "test: sanitizer build in build-sanitize/" >&2
-scripts/build.sh build-sanitize -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/build.sh build-sanitize -DSPONGE_BUILD_TESTS=ON -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"

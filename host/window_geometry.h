@@ -1,0 +1,16 @@
+// Where the window goes and how big its client area is, from the screen size alone.
+#pragma once
+
+struct WindowGeometry {
+    int width;   // client area
+    int height;
+    int x;       // top-left corner on the screen
+    int y;
+};
+
+// The client area is scale times the screen, each side truncated from the exact product
+// (a float scale such as 0.8f is a little above 0.8, which decides e.g. 1366 -> 1092).
+// The corner centres a window of that client size; the halving is done on unsigned
+// 32-bit values, so a client larger than the screen wraps to a far positive corner
+// rather than a negative one.
+WindowGeometry windowGeometry(int screenWidth, int screenHeight, float scale);

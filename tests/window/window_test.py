@@ -1,0 +1,345 @@
+#!/usr/bin/env python3
+"""sponge-cross and sponge-quad in a real X server, watched from outside.
+
+Every test starts its own Xvfb and runs the real program on it. Xvfb has no window
+manager, so the program's window is a plain child of the root with no frame: its outer
+window and its client area are the same rectangle, and the position and size xwininfo
+reports are the client area's. Keys are real key events from xdotool (through the XTEST
+extension, to the focused window), the close request is the WM_DELETE_WINDOW message a
+window manager's close button sends, and the picture is read back with xwd.
+
+Usage: window_test.py --program PATH --close-request PATH [unittest arguments]
+"""
+
+import argparse
+import array
+import os
+import re
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+PROGRAM = ""
+CLOSE_REQUEST = ""
+
+TITLE = "Create DIB"
+RENDER_WIDTH, RENDER_HEIGHT = 240, 180
+FPS_LINE = re.compile(r"^[0-9]+\.[0-9]{2} fps$")
+
+# Deadlines, not durations: each wait returns as soon as its event happens. They are wide
+# because the suite also runs under the sanitizers, where a frame takes many times longer.
+START_TIMEOUT = 120  # until the window is mapped, or the first frame-rate lines
+END_TIMEOUT = 30    # "within a few seconds" of Escape or a close request
+
+# Screen size, then the client area and its corner that the program must choose.
+SCREENS = [
+    ((1920, 1080), (1536, 864), (192, 108)),
+    ((1366, 767), (1092, 613), (137, 77)),
+]
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"gave up after {timeout} s waiting for {what}")
+        time.sleep(0.05)
+
+
+class Xvfb:
+    """A private X server on the first free display number."""
+
+    def __init__(self, width, height):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as announced:
+            number = announced.readline().strip()  # Xvfb writes it once it accepts clients
+        if not number:
+            self.close()
+            raise AssertionError("Xvfb did not start")
+        self.display = ":" + number.decode()
+
+    def env(self):
+        """The environment of a program run on this server and nothing else."""
+        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+        env["DISPLAY"] = self.display
+        return env
+
+    def tool(self, *args):
+        return subprocess.run(list(args), env=self.env(), check=True, capture_output=True, text=True,
+                              timeout=START_TIMEOUT).stdout
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+class Program:
+    """The program under test, with its standard output collected line by line."""
+
+    def __init__(self, env):
+        self.proc = subprocess.Popen([PROGRAM], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True)
+        self.started = time.monotonic()
+        self.lines = []
+        self.err = ""
+        self.readers = [threading.Thread(target=self._read_out), threading.Thread(target=self._read_err)]
+        for r in self.readers:
+            r.start()
+
+    def _read_out(self):
+        for line in self.proc.stdout:
+            self.lines.append(line.rstrip("\n"))
+
+    def _read_err(self):
+        self.err = self.proc.stderr.read()
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait_for_lines(self, count):
+        def enough():
+            if not self.running():
+                raise AssertionError(f"program ended early with status {self.proc.returncode}: {self.err}")
+            return len(self.lines) >= count
+        wait_until(enough, START_TIMEOUT, f"{count} frame-rate lines")
+
+    def wait_for_end(self, timeout):
+        """Exit status, after standard output and error have been read to the end."""
+        try:
+            self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"program still running {timeout} s after it was asked to end")
+        self._finish_reading()
+        return self.proc.returncode
+
+    def kill(self):
+        if self.running():
+            self.proc.kill()
+        self.proc.wait()
+        self._finish_reading()
+
+    def _finish_reading(self):
+        for r in self.readers:
+            r.join()
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
+
+
+def find_window(x, program):
+    def visible():
+        if not program.running():
+            raise AssertionError(f"program ended with status {program.proc.returncode}: {program.err}")
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.proc.pid)],
+                               env=x.env(), capture_output=True, text=True).stdout.split()
+        return found[0] if found else None
+    return wait_until(visible, START_TIMEOUT, "the program's window")
+
+
+def press_escape(x, window, held):
+    # With a window manager the new window would already have the focus; here the test gives it.
+    x.tool("xdotool", "windowfocus", "--sync", window)
+    x.tool("xdotool", "keydown" if held else "key", "Escape")
+
+
+def window_geometry(x, window):
+    info = x.tool("xwininfo", "-id", window)
+    field = lambda name: int(re.search(rf"^\s*{name}:\s*(-?\d+)$", info, re.M).group(1))
+    return {"x": field("Absolute upper-left X"), "y": field("Absolute upper-left Y"),
+            "width": field("Width"), "height": field("Height"), "border": field("Border width")}
+
+
+def read_xwd(data):
+    """(width, height, rows of pixel values masked to the colour bits) of an xwd dump."""
+    header = struct.unpack(">25I", data[:100])
+    (header_size, _version, pixmap_format, _depth, width, height, _xoffset, byte_order, _unit,
+     _bit_order, _pad, bits_per_pixel, bytes_per_line, _visual, red, green, blue, _bits_rgb,
+     _map_entries, ncolors) = header[:20]
+    assert pixmap_format == 2 and bits_per_pixel == 32, "expected a 32-bit ZPixmap"
+    start = header_size + 12 * ncolors
+    mask = red | green | blue
+    rows = []
+    for y in range(height):
+        row = array.array("I", data[start + y * bytes_per_line: start + y * bytes_per_line + 4 * width])
+        if (byte_order == 1) != (sys.byteorder == "big"):
+            row.byteswap()
+        rows.append([p & mask for p in row])
+    return width, height, rows
+
+
+def covering(screen_size, render_size):
+    """For each screen pixel along one axis, the first and last render pixel its extent meets.
+
+    Screen pixel s spans [s, s+1) in screen units, [s*r/S, (s+1)*r/S) in render units."""
+    return [(s * render_size // screen_size, ((s + 1) * render_size - 1) // screen_size)
+            for s in range(screen_size)]
+
+
+def centre_pixel(index, screen_size, render_size):
+    """A screen pixel inside render pixel index's extent and no other's (the extent is wider than 2)."""
+    return (2 * index + 1) * screen_size // (2 * render_size)
+
+
+class WindowTest(unittest.TestCase):
+
+    def test_window_place_size_title_and_fixed_size(self):
+        for (screen, size, corner) in SCREENS:
+            with self.subTest(screen=screen), Xvfb(*screen) as x, Program(x.env()) as program:
+                window = find_window(x, program)
+                g = window_geometry(x, window)
+                # No frame: this is both the outer window and the client area.
+                self.assertEqual((g["width"], g["height"]), size)
+                self.assertEqual((g["x"], g["y"]), corner)
+                self.assertEqual(g["border"], 0)
+
+                props = x.tool("xprop", "-id", window, "WM_NAME", "_NET_WM_NAME", "WM_NORMAL_HINTS")
+                self.assertIn(f'WM_NAME(STRING) = "{TITLE}"', props)
+                self.assertIn(f'_NET_WM_NAME(UTF8_STRING) = "{TITLE}"', props)
+                # Equal minimum and maximum sizes are how X tells a window manager that the
+                # window can be neither resized nor maximised.
+                self.assertIn(f"program specified minimum size: {size[0]} by {size[1]}", props)
+                self.assertIn(f"program specified maximum size: {size[0]} by {size[1]}", props)
+
+                press_escape(x, window, held=False)
+                self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
+
+    def test_frame_rate_lines_and_ending_requests(self):
+        def close_request(x, window):
+            protocols = x.tool("xprop", "-id", window, "WM_PROTOCOLS")
+            self.assertIn("WM_DELETE_WINDOW", protocols)  # a window manager checks this first
+            x.tool(CLOSE_REQUEST, window)
+
+        requests = [
+            ("Escape pressed and released", lambda x, w: press_escape(x, w, held=False)),
+            ("Escape held down", lambda x, w: press_escape(x, w, held=True)),
+            ("WM_DELETE_WINDOW", close_request),
+        ]
+        for name, request in requests:
+            with self.subTest(request=name), Xvfb(1366, 767) as x, Program(x.env()) as program:
+                window = find_window(x, program)
+                program.wait_for_lines(2)
+                asked = time.monotonic()
+                request(x, window)
+                status = program.wait_for_end(END_TIMEOUT)
+                self.assertEqual(status, 0, program.err)
+                self.assertLess(time.monotonic() - asked, END_TIMEOUT)
+                self.assertGreaterEqual(len(program.lines), 2)
+                for line in program.lines:
+                    self.assertRegex(line, FPS_LINE)
+                # At most one line per second, plus one for the interval in progress.
+                self.assertLessEqual(len(program.lines), time.monotonic() - program.started + 1)
+
+    def test_screenshot_is_the_frame_enlarged_by_pixel_replication(self):
+        for (screen, size, _corner) in SCREENS:
+            with self.subTest(screen=screen), Xvfb(*screen) as x, Program(x.env()) as program:
+                window = find_window(x, program)
+                program.wait_for_lines(1)  # a second of frames: blended, filtered, full of detail
+                # Stopped, the program cannot present half a frame while xwd reads the window.
+                os.kill(program.proc.pid, signal.SIGSTOP)
+                try:
+                    dump = subprocess.run(["xwd", "-silent", "-id", window], env=x.env(), check=True,
+                                          capture_output=True, timeout=START_TIMEOUT).stdout
+                finally:
+                    os.kill(program.proc.pid, signal.SIGCONT)
+                width, height, shot = read_xwd(dump)
+                self.assertEqual((width, height), size)
+                self.check_pixel_replication(shot, width, height)
+                press_escape(x, window, held=False)
+                self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
+
+    def check_pixel_replication(self, shot, width, height):
+        # The frame as rendered, read back from a screen pixel inside each render pixel.
+        xs = [centre_pixel(i, width, RENDER_WIDTH) for i in range(RENDER_WIDTH)]
+        frame = [[shot[centre_pixel(j, height, RENDER_HEIGHT)][x] for x in xs] for j in range(RENDER_HEIGHT)]
+
+        # Without detail in the frame a smoothed or shifted enlargement would pass unseen.
+        # A frame has tens of thousands of differing neighbours; a few thousand suffice.
+        colours = {p for row in frame for p in row}
+        across = sum(row[i] != row[i + 1] for row in frame for i in range(RENDER_WIDTH - 1))
+        down = sum(frame[j][i] != frame[j + 1][i] for j in range(RENDER_HEIGHT - 1) for i in range(RENDER_WIDTH))
+        self.assertGreater(len(colours), 50)
+        self.assertGreater(across, 2000)
+        self.assertGreater(down, 2000)
+
+        # Every screen pixel is one of the render pixels its extent meets: no blended colour,
+        # no border, no shift.
+        cols, rows = covering(width, RENDER_WIDTH), covering(height, RENDER_HEIGHT)
+        wrong = []
+        for y in range(height):
+            top, bottom = frame[rows[y][0]], frame[rows[y][1]]
+            line = shot[y]
+            for x in range(width):
+                left, right = cols[x]
+                p = line[x]
+                if p != top[left] and p != top[right] and p != bottom[left] and p != bottom[right]:
+                    wrong.append((x, y))
+        self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are not a render pixel that covers them")
+
+    def test_without_a_display_it_says_so_and_fails(self):
+        unused = next(n for n in range(4000, 5000)
+                      if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"))
+        no_display = {k: v for k, v in os.environ.items()
+                      if k not in ("DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "SDL_VIDEODRIVER")}
+        with tempfile.TemporaryDirectory() as runtime_dir:
+            cases = [
+                ("DISPLAY not set", {k: v for k, v in no_display.items() if k != "XDG_RUNTIME_DIR"}),
+                ("DISPLAY not set, no Wayland socket in XDG_RUNTIME_DIR",
+                 dict(no_display, XDG_RUNTIME_DIR=runtime_dir)),
+                ("DISPLAY names no server", dict(no_display, DISPLAY=f":{unused}")),
+                # SDL takes an empty driver name as none and would fall back to an invisible one.
+                ("SDL_VIDEODRIVER empty", dict(no_display, SDL_VIDEODRIVER="")),
+            ]
+            for name, env in cases:
+                with self.subTest(case=name), Program(env) as program:
+                    status = program.wait_for_end(START_TIMEOUT)
+                    self.assertEqual(status, 1)
+                    self.assertEqual(program.lines, [])
+                    program_name = os.path.basename(PROGRAM)
+                    self.assertRegex(program.err, rf"^{re.escape(program_name)}: cannot open a display[^\n]*"
+                                                  rf"x11 not available[^\n]*\n\Z")
+
+    def test_a_driver_named_by_the_user_is_used_even_if_invisible(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        env["SDL_VIDEODRIVER"] = "offscreen"
+        with Program(env) as program:
+            program.wait_for_lines(1)
+            # SDL turns SIGTERM into a quit request, which ends the loop like a closed window.
+            program.proc.send_signal(signal.SIGTERM)
+            self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
+            for line in program.lines:
+                self.assertRegex(line, FPS_LINE)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--close-request", required=True)
+    args, rest = parser.parse_known_args()
+    PROGRAM, CLOSE_REQUEST = os.path.abspath(args.program), os.path.abspath(args.close_request)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
