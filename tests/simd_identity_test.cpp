@@ -351,3 +351,40 @@ TEST(SimdFrames, PathNamesTheTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+void expectSameFilter(void (*plain)(PixelBuffer, int, int), void (*fast)(PixelBuffer, int, int), int width,
+                      int height, uint32_t seed) {
+    std::mt19937 rng(seed);
+    const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
+    std::vector<uint32_t> a(size + 1), b(size + 1);
+    for (uint32_t& px : a) px = static_cast<uint32_t>(rng());
+    b = a;
+    plain(a.data(), width, height);
+    fast(b.data(), width, height);
+    for (size_t i = 0; i <= size; ++i) {
+        if (a[i] != b[i]) {
+            FAIL() << width << "x" << height << " word " << i << ": plain " << std::hex << a[i] << ", fast " << b[i];
+        }
+    }
+}
+
+TEST(SimdFilters, FastFiltersMatchThePlainOnes) {
+    forEachTarget([] {
+        uint32_t seed = 1;
+        for (int height = 0; height <= 11; ++height) {
+            for (int width = 0; width <= 37; ++width) {
+                expectSameFilter(crossSmearFilterPlain, crossSmearFilterFast, width, height, ++seed);
+                expectSameFilter(quadBlendFilterPlain, quadBlendFilterFast, width, height, ++seed);
+            }
+        }
+        const int SIZES[][2] = {{241, 3}, {3, 241}, {240, 180}, {17, 1000}, {1920, 1080}};
+        for (const auto& s : SIZES) {
+            expectSameFilter(crossSmearFilterPlain, crossSmearFilterFast, s[0], s[1], ++seed);
+            expectSameFilter(quadBlendFilterPlain, quadBlendFilterFast, s[0], s[1], ++seed);
+        }
+    });
+}
+
+}  // namespace
