@@ -29,8 +29,9 @@ using VF = hn::Vec<DF>;
 using VU = hn::Vec<DU>;
 
 constexpr size_t CHUNK = FAST_CHUNK_PIXELS;
-// Room past the last entry for whole-vector loads and stores.
-constexpr size_t PAD = hn::MaxLanes(DF()) + 1;
+// Room past the last entry for whole-vector loads and stores and the scratch slot;
+// two vectors, so that every row of a two-dimensional array stays vector-aligned.
+constexpr size_t PAD = 2 * hn::MaxLanes(DF());
 
 HWY_INLINE VF ClampChannel(DF df, VF x) {
     const VF one = hn::Set(df, 1.0f);
