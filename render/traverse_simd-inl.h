@@ -39,7 +39,7 @@ struct RayQueue {
 // Freed lanes are refilled once at least this many are waiting (never more than the
 // lane count): refilling costs about as much as a traversal step, so waiting for a
 // few keeps both the refill cost and the idle lanes small.
-constexpr size_t REFILL_BATCH = 4;
+constexpr size_t REFILL_BATCH = 16;
 
 template <bool kSingleAxis, bool kSharedOrigin>
 HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
