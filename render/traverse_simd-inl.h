@@ -39,7 +39,16 @@ struct RayQueue {
 // Freed lanes are refilled once at least this many are waiting (never more than the
 // lane count): refilling costs about as much as a traversal step, so waiting for a
 // few keeps both the refill cost and the idle lanes small.
-constexpr size_t REFILL_BATCH = 16;
+constexpr size_t REFILL_BATCH = 4;
+
+// The state of one vector of rays: traverseSponge's working variables, lane by lane,
+// and the queue index each lane's result goes to.
+template <class DF>
+struct RayLanes {
+    hn::Vec<DF> p[3], local[3], d[3], origin[3];
+    hn::Vec<DF> h, exitParam;
+    hn::Vec<hn::RebindToSigned<DF>> budget, slot;
+};
 
 template <bool kSingleAxis, bool kSharedOrigin>
 HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
@@ -48,6 +57,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     using DU = hn::RebindToUnsigned<DF>;
     using VF = hn::Vec<DF>;
     using VI = hn::Vec<DI>;
+    using Lanes = RayLanes<DF>;
     const DF df;
     const DI di;
     const DU du;
@@ -71,118 +81,137 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     for (size_t j = 0; j < N; ++j) lowerMaskStore[j] = (1u << j) - 1u;
     const auto lowerMask = hn::Load(du, lowerMaskStore);
 
-    VF o0 = hn::Set(df, q.sharedOrigin[0]);
-    VF o1 = hn::Set(df, q.sharedOrigin[1]);
-    VF o2 = hn::Set(df, q.sharedOrigin[2]);
-    // Every lane starts frozen with nothing to write: the first pass through the loop
-    // fills them all.
-    VF p0 = o0, p1 = o1, p2 = o2;
-    VF l0 = o0, l1 = o1, l2 = o2;
-    VF d0 = kOne, d1 = kOne, d2 = kOne;
-    VF h = kZero;
-    VF exitParam = kZero;
-    VI budget = kBudget;
-    VI slot = kScratch;
+    // Every lane starts frozen with nothing to write: the first pass fills them all.
+    auto initial = [&]() {
+        Lanes g;
+        for (int k = 0; k < 3; ++k) {
+            g.origin[k] = hn::Set(df, q.sharedOrigin[k]);
+            g.p[k] = g.origin[k];
+            g.local[k] = g.origin[k];
+            g.d[k] = kOne;
+        }
+        g.h = kZero;
+        g.exitParam = kZero;
+        g.budget = kBudget;
+        g.slot = kScratch;
+        return g;
+    };
     int32_t next = 0;
 
-    for (;;) {
-        const auto frozen = hn::Not(hn::Gt(h, kThreshold));
-        const size_t frozenCount = hn::CountTrue(df, frozen);
-        if (next < q.count ? frozenCount >= refillAt : frozenCount == N) {
-            const VF e0 = hn::Sub(p0, o0);
-            const VF e1 = hn::Sub(p1, o1);
-            const VF e2 = hn::Sub(p2, o2);
-            const VF distance =
-                hn::Sqrt(hn::Add(hn::Add(hn::Mul(e0, e0), hn::Mul(e1, e1)), hn::Mul(e2, e2)));
-            const VI out = hn::IfThenElse(hn::RebindMask(di, frozen), slot, kScratch);
-            hn::ScatterIndex(distance, df, q.distance, out);
-            hn::ScatterIndex(exitParam, df, q.exitParam, out);
-            if (next >= q.count) break;
+    // Writes the results of the frozen lanes (distance from the ray's origin, exit
+    // parameter) to their slots.
+    auto flush = [&](const Lanes& g, hn::Mask<DF> frozen) {
+        const VF e0 = hn::Sub(g.p[0], g.origin[0]);
+        const VF e1 = hn::Sub(g.p[1], g.origin[1]);
+        const VF e2 = hn::Sub(g.p[2], g.origin[2]);
+        const VF distance = hn::Sqrt(hn::Add(hn::Add(hn::Mul(e0, e0), hn::Mul(e1, e1)), hn::Mul(e2, e2)));
+        const VI out = hn::IfThenElse(hn::RebindMask(di, frozen), g.slot, kScratch);
+        hn::ScatterIndex(distance, df, q.distance, out);
+        hn::ScatterIndex(g.exitParam, df, q.exitParam, out);
+    };
 
-            // The k-th frozen lane (counting from lane 0) takes ray next + k.
-            uint8_t bits[8] = {};
-            hn::StoreMaskBits(df, frozen, bits);
-            uint32_t frozenBits = 0;
-            for (size_t b = 0; b < (N + 7) / 8; ++b) frozenBits |= uint32_t{bits[b]} << (8 * b);
-            const VI rank =
-                hn::BitCast(di, hn::PopulationCount(hn::And(hn::Set(du, frozenBits), lowerMask)));
-            const int32_t waiting = q.count - next;
-            const auto take = hn::And(frozen, hn::RebindMask(df, hn::Lt(rank, hn::Set(di, waiting))));
-            const auto takeI = hn::RebindMask(di, take);
-            const auto lanes = hn::IndicesFromVec(df, rank);
-
-            d0 = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[0] + next), lanes), d0);
-            d1 = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[1] + next), lanes), d1);
-            d2 = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[2] + next), lanes), d2);
+    // The k-th frozen lane (counting from lane 0) takes ray next + k; lanes left over
+    // when the queue runs out stay frozen and write to the scratch slot.
+    auto refill = [&](Lanes& g, hn::Mask<DF> frozen, size_t frozenCount) {
+        uint8_t bits[8] = {};
+        hn::StoreMaskBits(df, frozen, bits);
+        uint32_t frozenBits = 0;
+        for (size_t b = 0; b < (N + 7) / 8; ++b) frozenBits |= uint32_t{bits[b]} << (8 * b);
+        const VI rank = hn::BitCast(di, hn::PopulationCount(hn::And(hn::Set(du, frozenBits), lowerMask)));
+        const int32_t waiting = q.count - next;
+        const auto take = hn::And(frozen, hn::RebindMask(df, hn::Lt(rank, hn::Set(di, waiting))));
+        const auto takeI = hn::RebindMask(di, take);
+        const auto lanes = hn::IndicesFromVec(df, rank);
+        for (int k = 0; k < 3; ++k) {
+            g.d[k] = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes), g.d[k]);
             if constexpr (!kSharedOrigin) {
-                o0 = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[0] + next), lanes), o0);
-                o1 = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[1] + next), lanes), o1);
-                o2 = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[2] + next), lanes), o2);
+                g.origin[k] =
+                    hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), g.origin[k]);
             }
-            p0 = hn::IfThenElse(take, o0, p0);
-            p1 = hn::IfThenElse(take, o1, p1);
-            p2 = hn::IfThenElse(take, o2, p2);
-            l0 = hn::IfThenElse(take, o0, l0);
-            l1 = hn::IfThenElse(take, o1, l1);
-            l2 = hn::IfThenElse(take, o2, l2);
-            h = hn::IfThenElse(take, kOne, h);
-            exitParam = hn::IfThenElse(take, kZero, exitParam);
-            budget = hn::IfThenElse(takeI, kBudget, budget);
-            // Lanes left without a ray stay frozen and write to the scratch slot.
-            slot = hn::IfThenElse(takeI, hn::Add(hn::Set(di, next), rank),
-                                  hn::IfThenElse(hn::RebindMask(di, frozen), kScratch, slot));
-            next += static_cast<int32_t>(frozenCount) < waiting ? static_cast<int32_t>(frozenCount) : waiting;
+            g.p[k] = hn::IfThenElse(take, g.origin[k], g.p[k]);
+            g.local[k] = hn::IfThenElse(take, g.origin[k], g.local[k]);
         }
+        g.h = hn::IfThenElse(take, kOne, g.h);
+        g.exitParam = hn::IfThenElse(take, kZero, g.exitParam);
+        g.budget = hn::IfThenElse(takeI, kBudget, g.budget);
+        g.slot = hn::IfThenElse(takeI, hn::Add(hn::Set(di, next), rank),
+                                hn::IfThenElse(hn::RebindMask(di, frozen), kScratch, g.slot));
+        const int32_t taken = static_cast<int32_t>(frozenCount);
+        next += taken < waiting ? taken : waiting;
+    };
 
-        // One iteration of traverseSponge for every lane. Frozen lanes fail the size
-        // test, so nothing they report (position, exit parameter) changes.
-        budget = hn::Sub(budget, kOneI);
-        const auto running = hn::Gt(h, kThreshold);
-        h = hn::Mul(h, kThird);
+    // One iteration of traverseSponge for every lane. Frozen lanes fail the size test,
+    // so nothing they report (position, exit parameter) changes. No branches: the
+    // processor can overlap the steps of independent lane groups.
+    auto step = [&](Lanes& g) {
+        g.budget = hn::Sub(g.budget, kOneI);
+        const auto running = hn::Gt(g.h, kThreshold);
+        g.h = hn::Mul(g.h, kThird);
 
-        const VF f0 = hn::Mul(hn::Abs(hn::Sub(l0, hn::ConvertTo(df, TruncToInt32(df, l0)))), kThree);
-        const VF f1 = hn::Mul(hn::Abs(hn::Sub(l1, hn::ConvertTo(df, TruncToInt32(df, l1)))), kThree);
-        const VF f2 = hn::Mul(hn::Abs(hn::Sub(l2, hn::ConvertTo(df, TruncToInt32(df, l2)))), kThree);
-        const VF g0 = hn::ConvertTo(df, TruncToInt32(df, f0));
-        const VF g1 = hn::ConvertTo(df, TruncToInt32(df, f1));
-        const VF g2 = hn::ConvertTo(df, TruncToInt32(df, f2));
-        l0 = f0;
-        l1 = f1;
-        l2 = f2;
-        const VI squares =
-            TruncToInt32(df, hn::Add(hn::Add(hn::Mul(g0, g0), hn::Mul(g1, g1)), hn::Mul(g2, g2)));
+        VF f[3], digit[3];
+        for (int k = 0; k < 3; ++k) {
+            f[k] = hn::Mul(hn::Abs(hn::Sub(g.local[k], hn::ConvertTo(df, TruncToInt32(df, g.local[k])))), kThree);
+            digit[k] = hn::ConvertTo(df, TruncToInt32(df, f[k]));
+            g.local[k] = f[k];
+        }
+        const VI squares = TruncToInt32(
+            df, hn::Add(hn::Add(hn::Mul(digit[0], digit[0]), hn::Mul(digit[1], digit[1])), hn::Mul(digit[2], digit[2])));
         // The sum is >= 0 or INT32_MIN, so "mod 4 >= 2" is bit 1.
         const auto middle = hn::RebindMask(df, hn::Ne(hn::And(squares, kTwoI), kZeroI));
         const auto empty = hn::And(running, middle);
 
-        if (!hn::AllFalse(df, empty)) {
-            const VF b0 = hn::IfThenElseZero(hn::Gt(d0, kZero), kOne);
-            const VF e0 = hn::Div(hn::Sub(b0, hn::Abs(hn::Sub(f0, g0))), d0);
-            VF t;
-            if constexpr (kSingleAxis) {
-                t = e0;
-            } else {
-                const VF b1 = hn::IfThenElseZero(hn::Gt(d1, kZero), kOne);
-                const VF b2 = hn::IfThenElseZero(hn::Gt(d2, kZero), kOne);
-                const VF e1 = hn::Div(hn::Sub(b1, hn::Abs(hn::Sub(f1, g1))), d1);
-                const VF e2 = hn::Div(hn::Sub(b2, hn::Abs(hn::Sub(f2, g2))), d2);
-                // A false comparison (NaN included) picks the second candidate.
-                const VF m = hn::IfThenElse(hn::Gt(e1, e0), e0, e1);
-                t = hn::IfThenElse(hn::Gt(e2, m), m, e2);
-            }
-            const VF step = hn::Add(hn::Mul(t, h), kPush);
-            p0 = hn::IfThenElse(empty, hn::Add(p0, hn::Mul(d0, step)), p0);
-            p1 = hn::IfThenElse(empty, hn::Add(p1, hn::Mul(d1, step)), p1);
-            p2 = hn::IfThenElse(empty, hn::Add(p2, hn::Mul(d2, step)), p2);
-            l0 = hn::IfThenElse(empty, p0, l0);
-            l1 = hn::IfThenElse(empty, p1, l1);
-            l2 = hn::IfThenElse(empty, p2, l2);
-            h = hn::IfThenElse(empty, kOne, h);
-            exitParam = hn::IfThenElse(empty, t, exitParam);
+        auto exitCandidate = [&](int k) {
+            const VF b = hn::IfThenElseZero(hn::Gt(g.d[k], kZero), kOne);
+            return hn::Div(hn::Sub(b, hn::Abs(hn::Sub(f[k], digit[k]))), g.d[k]);
+        };
+        VF t;
+        if constexpr (kSingleAxis) {
+            t = exitCandidate(0);
+        } else {
+            const VF e0 = exitCandidate(0);
+            const VF e1 = exitCandidate(1);
+            const VF e2 = exitCandidate(2);
+            // A false comparison (NaN included) picks the second candidate.
+            const VF m = hn::IfThenElse(hn::Gt(e1, e0), e0, e1);
+            t = hn::IfThenElse(hn::Gt(e2, m), m, e2);
         }
+        const VF stepLength = hn::Add(hn::Mul(t, g.h), kPush);
+        for (int k = 0; k < 3; ++k) {
+            g.p[k] = hn::IfThenElse(empty, hn::Add(g.p[k], hn::Mul(g.d[k], stepLength)), g.p[k]);
+            g.local[k] = hn::IfThenElse(empty, g.p[k], g.local[k]);
+        }
+        g.h = hn::IfThenElse(empty, kOne, g.h);
+        g.exitParam = hn::IfThenElse(empty, t, g.exitParam);
         // A spent budget stops the ray after this iteration's work: freeze it.
-        const auto spent = hn::And(running, hn::RebindMask(df, hn::Eq(budget, kZeroI)));
-        h = hn::IfThenElse(spent, kZero, h);
+        const auto spent = hn::And(running, hn::RebindMask(df, hn::Eq(g.budget, kZeroI)));
+        g.h = hn::IfThenElse(spent, kZero, g.h);
+    };
+
+    // Two independent groups of lanes: one group's step is a single long chain of
+    // dependent operations, so a second one fills the gaps.
+    Lanes a = initial();
+    Lanes b = initial();
+    for (;;) {
+        const auto frozenA = hn::Not(hn::Gt(a.h, kThreshold));
+        const auto frozenB = hn::Not(hn::Gt(b.h, kThreshold));
+        const size_t countA = hn::CountTrue(df, frozenA);
+        const size_t countB = hn::CountTrue(df, frozenB);
+        if (next < q.count) {
+            if (countA >= refillAt) {
+                flush(a, frozenA);
+                refill(a, frozenA, countA);
+            }
+            if (countB >= refillAt && next < q.count) {
+                flush(b, frozenB);
+                refill(b, frozenB, countB);
+            }
+        } else if (countA == N && countB == N) {
+            flush(a, frozenA);
+            flush(b, frozenB);
+            break;
+        }
+        step(a);
+        step(b);
     }
 }
 
