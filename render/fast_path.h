@@ -38,6 +38,10 @@ void traceRaysFast(size_t n, const float* const origin[3], const float* const di
 void packColoursFast(size_t n, const float* red, const float* green, const float* blue,
                      uint32_t* packed);
 
+// The SIMD paths' float-to-int32 truncation (truncToInt32's semantics) for n values,
+// for the tests.
+void truncateFloatsFast(size_t n, const float* in, int32_t* out);
+
 // The Highway target the fast path runs on now, e.g. "AVX3".
 const char* fastTargetName();
 

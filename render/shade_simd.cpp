@@ -232,6 +232,20 @@ void PackColours(size_t n, const float* red, const float* green, const float* bl
     }
 }
 
+void TruncateFloats(size_t n, const float* in, int32_t* out) {
+    const DF df;
+    const DI di;
+    const size_t N = hn::Lanes(df);
+    alignas(64) float part[hn::MaxLanes(DF())];
+    alignas(64) int32_t result[hn::MaxLanes(DI())];
+    for (size_t i = 0; i < n; i += N) {
+        const size_t m = std::min(N, n - i);
+        for (size_t k = 0; k < N; ++k) part[k] = k < m ? in[i + k] : 0.0f;
+        hn::Store(TruncToInt32(df, hn::Load(df, part)), di, result);
+        std::copy(result, result + m, out + i);
+    }
+}
+
 int64_t CurrentTarget() { return HWY_TARGET; }
 
 }  // namespace HWY_NAMESPACE
@@ -243,6 +257,7 @@ namespace sponge {
 HWY_EXPORT(ShadeChunk);
 HWY_EXPORT(TraceRays);
 HWY_EXPORT(PackColours);
+HWY_EXPORT(TruncateFloats);
 HWY_EXPORT(CurrentTarget);
 }  // namespace sponge
 
@@ -266,6 +281,10 @@ void traceRaysFast(size_t n, const float* const origin[3], const float* const di
 
 void packColoursFast(size_t n, const float* red, const float* green, const float* blue, uint32_t* packed) {
     HWY_DYNAMIC_DISPATCH(sponge::PackColours)(n, red, green, blue, packed);
+}
+
+void truncateFloatsFast(size_t n, const float* in, int32_t* out) {
+    HWY_DYNAMIC_DISPATCH(sponge::TruncateFloats)(n, in, out);
 }
 
 const char* fastTargetName() { return hwy::TargetName(HWY_DYNAMIC_DISPATCH(sponge::CurrentTarget)()); }

@@ -36,16 +36,17 @@ struct RayQueue {
     float* exitParam;
 };
 
-// Freed lanes are refilled once at least this many are waiting (never more than the
-// lane count): refilling costs about as much as a traversal step, so waiting for a
-// few keeps both the refill cost and the idle lanes small.
-constexpr size_t REFILL_BATCH = 4;
+// Freed lanes are refilled once at least half a vector of them is waiting: a refill
+// costs about as much as a traversal step, so waiting for a few keeps both the refill
+// cost and the idle lanes small (measured best on 8 and 16 lanes).
+constexpr size_t refillBatch(size_t lanes) { return lanes < 2 ? 1 : lanes / 2; }
 
 // The state of one vector of rays: traverseSponge's working variables, lane by lane,
 // and the queue index each lane's result goes to.
 template <class DF>
 struct RayLanes {
     hn::Vec<DF> p[3], local[3], d[3], origin[3];
+    hn::Vec<DF> face[3];  // 1 when d > 0, else 0: the face each axis's exit is measured to
     hn::Vec<DF> h, exitParam;
     hn::Vec<hn::RebindToSigned<DF>> budget, slot;
 };
@@ -62,7 +63,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     const DI di;
     const DU du;
     const size_t N = hn::Lanes(df);
-    const size_t refillAt = N < REFILL_BATCH ? N : REFILL_BATCH;
+    const size_t refillAt = refillBatch(N);
 
     const VF kThird = hn::Set(df, 0.33333334f);
     const VF kThree = hn::Set(df, 3.0f);
@@ -89,6 +90,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             g.p[k] = g.origin[k];
             g.local[k] = g.origin[k];
             g.d[k] = kOne;
+            g.face[k] = kOne;
         }
         g.h = kZero;
         g.exitParam = kZero;
@@ -124,6 +126,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         const auto lanes = hn::IndicesFromVec(df, rank);
         for (int k = 0; k < 3; ++k) {
             g.d[k] = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes), g.d[k]);
+            g.face[k] = hn::IfThenElseZero(hn::Gt(g.d[k], kZero), kOne);
             if constexpr (!kSharedOrigin) {
                 g.origin[k] =
                     hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), g.origin[k]);
@@ -161,8 +164,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         const auto empty = hn::And(running, middle);
 
         auto exitCandidate = [&](int k) {
-            const VF b = hn::IfThenElseZero(hn::Gt(g.d[k], kZero), kOne);
-            return hn::Div(hn::Sub(b, hn::Abs(hn::Sub(f[k], digit[k]))), g.d[k]);
+            return hn::Div(hn::Sub(g.face[k], hn::Abs(hn::Sub(f[k], digit[k]))), g.d[k]);
         };
         VF t;
         if constexpr (kSingleAxis) {

@@ -18,6 +18,7 @@
 #include "filters/cross/cross_smear.h"
 #include "filters/quad/quad_blend.h"
 #include "render/fast_path.h"
+#include "render/float_to_int.h"
 #include "render/frame_host.h"
 #include "render/frame_step.h"
 #include "render/pixel_storage.h"
@@ -110,6 +111,26 @@ void expectSameTraversal(const std::vector<float> origin[3], const std::vector<f
         }
     }
     singleAxisStep = 0;
+}
+
+TEST(SimdConversion, TruncationGivesInt32MinForNanAndOutOfRange) {
+    // Built at run time from bit patterns, so the compiler cannot fold the conversions.
+    std::vector<float> in;
+    for (const uint32_t bits : {0x7FC00000u, 0xFFC00000u, 0x7F800001u, 0x7FFFFFFFu, 0x7F800000u, 0xFF800000u,
+                                0x4F000000u, 0xCF000000u, 0x4EFFFFFFu, 0xCEFFFFFFu, 0x4F32D05Eu, 0xCF32D05Eu,
+                                0x00000001u, 0x80000001u, 0x3F7FFFFFu, 0xBF7FFFFFu, 0x40400000u, 0x7F7FFFFFu}) {
+        in.push_back(floatOf(bits));
+    }
+    std::mt19937 rng(5);
+    for (int i = 0; i < 5000; ++i) in.push_back(floatOf(static_cast<uint32_t>(rng())));
+    for (int i = 0; i < 5000; ++i) in.push_back(std::uniform_real_distribution<float>(-1e10f, 1e10f)(rng));
+    std::vector<int32_t> out(in.size());
+    forEachTarget([&] {
+        truncateFloatsFast(in.size(), in.data(), out.data());
+        for (size_t i = 0; i < in.size(); ++i) {
+            ASSERT_EQ(out[i], truncToInt32(in[i])) << "bits " << std::hex << bitsOf(in[i]);
+        }
+    });
 }
 
 TEST(SimdTraversal, RandomRaysMatchTheScalarTraversal) {
