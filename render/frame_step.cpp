@@ -1,10 +1,14 @@
 #include "render/frame_step.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "render/fast_path.h"
 #include "render/float_to_int.h"
 #include "render/frame_host.h"
 #include "render/frame_rate.h"
+#include "render/render_path.h"
 #include "render/traverse.h"
 
 float animationTime = 0.0f;
@@ -32,10 +36,22 @@ int renderFrame(PixelBuffer pixels, int width, int height) {
     float v = -1.0f;
     const int blendEnabled = host.spaceHeld && host.spaceHeld() ? 0 : 1;
 
-    for (int row = 0; row < height; ++row) {
+    if (renderPath() == RenderPath::Plain) {
+        for (int row = 0; row < height; ++row) {
 #pragma omp parallel
-        shadeRowColumns(row, blendEnabled, v, pose.view, pixels, width);
-        v = v + vstep;  // accumulated, not row * vstep: the rounding differs
+            shadeRowColumns(row, blendEnabled, v, pose.view, pixels, width);
+            v = v + vstep;  // accumulated, not row * vstep: the rounding differs
+        }
+    } else {
+        // The same v sequence, worked out before the one parallel region of the frame.
+        // Kept between frames so that only a taller frame allocates.
+        static std::vector<float> rowV;
+        if (rowV.size() < static_cast<size_t>(std::max(height, 0))) rowV.resize(static_cast<size_t>(height));
+        for (int row = 0; row < height; ++row) {
+            rowV[static_cast<size_t>(row)] = v;
+            v = v + vstep;
+        }
+        shadeFrameFast({pixels, width, height, blendEnabled, pose.singleAxis, pose.view, rowV.data()});
     }
 
     if (blendEnabled && host.trailFilter) host.trailFilter(pixels, width, height);

@@ -1,5 +1,7 @@
 #include "render/render_path.h"
 
+#include "render/fast_path.h"
+
 namespace {
 RenderPath currentPath = RenderPath::Fast;
 }
@@ -8,5 +10,4 @@ void setRenderPath(RenderPath path) { currentPath = path; }
 
 RenderPath renderPath() { return currentPath; }
 
-// Until a faster path exists both run the plain code.
-const char* renderPathName() { return "plain"; }
+const char* renderPathName() { return currentPath == RenderPath::Plain ? "plain" : fastTargetName(); }

@@ -1,0 +1,188 @@
+// Timings of the plain (reference) and fast paths, side by side in one run:
+// traversal rays per second, whole frames at 240x180 and 1920x1080 with each filter, and
+// each filter alone. Run: build/bench/sponge-bench [--benchmark_filter=REGEX]
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+#include "filters/cross/cross_smear.h"
+#include "filters/quad/quad_blend.h"
+#include "render/fast_path.h"
+#include "render/frame_host.h"
+#include "render/frame_step.h"
+#include "render/pixel_storage.h"
+#include "render/render_path.h"
+#include "render/traverse.h"
+
+namespace {
+
+enum Path { PLAIN = 0, FAST = 1 };
+enum Filter { RAW = 0, CROSS = 1, QUAD = 2 };
+
+const char* const PATH_NAMES[] = {"plain", "fast"};
+const char* const FILTER_NAMES[] = {"raw", "cross", "quad"};
+
+// The eye rays of one 240x180 frame at clock t, as the frame step casts them.
+struct FrameRays {
+    float origin[3];
+    std::vector<float> dir[3];
+    int32_t singleAxis;
+};
+
+FrameRays frameRays(float t) {
+    FrameRays rays;
+    const int width = 240, height = 180;
+    const FramePose pose = framePose(t, width, height);
+    for (int k = 0; k < 3; ++k) rays.origin[k] = pose.view.camera[k];
+    rays.singleAxis = pose.singleAxis;
+    const float vstep = 2.0f / static_cast<float>(height);
+    float v = -1.0f;
+    for (int row = 0; row < height; ++row) {
+        for (int c = 0; c < width; ++c) {
+            const float u = static_cast<float>(c) * pose.view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
+            const float inv = 1.0f / std::sqrt((u * u + v * v) + 1.0f);
+            const float w0 = u * inv, w1 = inv * v, w2 = inv;
+            const float A = w2 * pose.view.cosA - w0 * pose.view.sinA;
+            const float B = w2 * pose.view.sinA + w0 * pose.view.cosA;
+            const float C = w1 * pose.view.cosA - A * pose.view.sinA;
+            const float D = A * pose.view.cosA + w1 * pose.view.sinA;
+            rays.dir[0].push_back(D);
+            rays.dir[1].push_back(B);
+            rays.dir[2].push_back(C);
+        }
+        v = v + vstep;
+    }
+    return rays;
+}
+
+// Rays per second of one traversal path, single thread, over the rays of frame 300
+// (clock 5.0) or, for the single-axis phase, of clock 23.0.
+void traversal(benchmark::State& state) {
+    const Path path = static_cast<Path>(state.range(0));
+    const FrameRays rays = frameRays(state.range(1) ? 23.0f : 5.0f);
+    const size_t n = rays.dir[0].size();
+    std::vector<float> origin[3], distance(n), exitParam(n);
+    for (int k = 0; k < 3; ++k) origin[k].assign(n, rays.origin[k]);
+    const float* o[3] = {origin[0].data(), origin[1].data(), origin[2].data()};
+    const float* d[3] = {rays.dir[0].data(), rays.dir[1].data(), rays.dir[2].data()};
+    singleAxisStep = rays.singleAxis;
+    for (auto _ : state) {
+        if (path == PLAIN) {
+            for (size_t i = 0; i < n; ++i) {
+                const TraversalResult r = traverseSponge(o[0][i], o[1][i], o[2][i], d[0][i], d[1][i], d[2][i]);
+                distance[i] = r.distance;
+                exitParam[i] = r.exitParam;
+            }
+        } else {
+            traceRaysFast(n, o, d, rays.singleAxis, distance.data(), exitParam.data());
+        }
+        benchmark::DoNotOptimize(distance.data());
+        benchmark::ClobberMemory();
+    }
+    singleAxisStep = 0;
+    state.counters["rays/s"] = benchmark::Counter(static_cast<double>(n) * static_cast<double>(state.iterations()),
+                                                  benchmark::Counter::kIsRate);
+    state.SetLabel(std::string(PATH_NAMES[path]) + (path == FAST ? std::string(" ") + fastTargetName() : "") +
+                   (state.range(1) ? ", single-axis" : ""));
+}
+
+bool spaceHeldAlways() { return true; }
+
+// renderFrame on the default thread count: frames 1 to `frames` in order, then again
+// from 1, as sponge-render runs them. Arguments: path, filter, width, height, frames.
+void frames(benchmark::State& state) {
+    const Path path = static_cast<Path>(state.range(0));
+    const Filter filter = static_cast<Filter>(state.range(1));
+    const int width = static_cast<int>(state.range(2));
+    const int height = static_cast<int>(state.range(3));
+    const int64_t cycle = state.range(4);
+    const PixelStorage buffer = allocatePixels(width, height);
+    setRenderPath(path == PLAIN ? RenderPath::Plain : RenderPath::Fast);
+    bindFrameHost({filter == RAW ? spaceHeldAlways : nullptr, nullptr, nullptr,
+                   filter == CROSS ? crossSmearFilter : filter == QUAD ? quadBlendFilter : nullptr});
+    resetFrameState();
+    int64_t frame = 0;
+    for (auto _ : state) {
+        if (frame == cycle) {
+            state.PauseTiming();
+            resetFrameState();
+            std::memset(buffer.get(), 0, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+            frame = 0;
+            state.ResumeTiming();
+        }
+        renderFrame(buffer.get(), width, height);
+        ++frame;
+    }
+    resetFrameState();
+    setRenderPath(RenderPath::Fast);
+    const double rays = static_cast<double>(width) * height * static_cast<double>(state.iterations());
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["rays/s"] = benchmark::Counter(rays, benchmark::Counter::kIsRate);
+    int threads = 1;
+#ifdef _OPENMP
+    threads = omp_get_max_threads();
+#endif
+    state.SetLabel(std::string(path == PLAIN ? "plain" : fastTargetName()) + ", " + FILTER_NAMES[filter] + ", " +
+                   std::to_string(threads) + " threads");
+}
+
+// One filter pass on a 240x180 or 1920x1080 buffer of noise.
+void filterAlone(benchmark::State& state) {
+    const Path path = static_cast<Path>(state.range(0));
+    const Filter filter = static_cast<Filter>(state.range(1));
+    const int width = static_cast<int>(state.range(2));
+    const int height = static_cast<int>(state.range(3));
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    std::mt19937 rng(1);
+    for (uint32_t& px : pixels) px = static_cast<uint32_t>(rng());
+    using Pass = void (*)(PixelBuffer, int, int);
+    const Pass pass = filter == CROSS ? (path == PLAIN ? crossSmearFilterPlain : crossSmearFilterFast)
+                                      : (path == PLAIN ? quadBlendFilterPlain : quadBlendFilterFast);
+    for (auto _ : state) {
+        pass(pixels.data(), width, height);
+        benchmark::ClobberMemory();
+    }
+    state.counters["pixels/s"] =
+        benchmark::Counter(static_cast<double>(pixels.size()) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+    state.SetLabel(std::string(PATH_NAMES[path]) + " " + FILTER_NAMES[filter] +
+                   (path == FAST && filter == QUAD ? std::string(" ") + fastTargetName() : ""));
+}
+
+// Frames 1-600 at the host's size with each filter; frames 1-8 at 1920x1080 raw, and with
+// each filter. Iterations are fixed so that both paths draw the same frames.
+void frameArgs(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"path", "filter", "w", "h", "frames"});
+    for (const int path : {PLAIN, FAST}) {
+        for (const int filter : {CROSS, QUAD, RAW}) b->Args({path, filter, 240, 180, 600});
+    }
+}
+
+void frameArgsFullHd(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"path", "filter", "w", "h", "frames"});
+    for (const int path : {PLAIN, FAST}) {
+        for (const int filter : {RAW, CROSS, QUAD}) b->Args({path, filter, 1920, 1080, 8});
+    }
+}
+
+}  // namespace
+
+BENCHMARK(traversal)->ArgNames({"path", "singleAxis"})->ArgsProduct({{PLAIN, FAST}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(frames)->Apply(frameArgs)->Iterations(600)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(frames)->Apply(frameArgsFullHd)->Iterations(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(filterAlone)
+    ->ArgNames({"path", "filter", "w", "h"})
+    ->ArgsProduct({{PLAIN, FAST}, {CROSS, QUAD}, {240}, {180}})
+    ->ArgsProduct({{PLAIN, FAST}, {CROSS, QUAD}, {1920}, {1080}})
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
