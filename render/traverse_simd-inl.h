@@ -41,16 +41,6 @@ struct RayQueue {
 // cost and the idle lanes small (measured best on 8 and 16 lanes).
 constexpr size_t refillBatch(size_t lanes) { return lanes < 2 ? 1 : lanes / 2; }
 
-// The state of one vector of rays: traverseSponge's working variables, lane by lane,
-// and the queue index each lane's result goes to.
-template <class DF>
-struct RayLanes {
-    hn::Vec<DF> p[3], local[3], d[3], origin[3];
-    hn::Vec<DF> face[3];  // 1 when d > 0, else 0: the face each axis's exit is measured to
-    hn::Vec<DF> h, exitParam;
-    hn::Vec<hn::RebindToSigned<DF>> budget, slot;
-};
-
 // Vectors of rays stepped side by side (three and four measured no better than two).
 constexpr int kGroups = 2;
 
@@ -61,12 +51,13 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     using DU = hn::RebindToUnsigned<DF>;
     using VF = hn::Vec<DF>;
     using VI = hn::Vec<DI>;
-    using Lanes = RayLanes<DF>;
+    using MF = hn::Mask<DF>;
     const DF df;
     const DI di;
     const DU du;
     const size_t N = hn::Lanes(df);
     const size_t refillAt = refillBatch(N);
+    constexpr size_t kMax = hn::MaxLanes(DF());
 
     const VF kThird = hn::Set(df, 0.33333334f);
     const VF kThree = hn::Set(df, 3.0f);
@@ -74,10 +65,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     const VF kOne = hn::Set(df, 1.0f);
     const VF kZero = hn::Zero(df);
     const VF kPush = hn::Set(df, 0.001f);
-    const VI kOneI = hn::Set(di, 1);
     const VI kTwoI = hn::Set(di, 2);
-    const VI kZeroI = hn::Zero(di);
-    const VI kBudget = hn::Set(di, TRAVERSAL_BUDGET);
     const VI kScratch = hn::Set(di, q.count);
     // Lane j's mask of the lanes below it, to rank the freed lanes.
     static_assert(hn::MaxLanes(DU()) <= 32, "lane ranks are counted in 32-bit masks");
@@ -85,39 +73,59 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     for (size_t j = 0; j < N; ++j) lowerMaskStore[j] = (1u << j) - 1u;
     const auto lowerMask = hn::Load(du, lowerMaskStore);
 
+    // traverseSponge's working variables, lane by lane. Only p, local and h change on
+    // every step, and they are kept in registers (two groups of them fit; all of the
+    // state did not, and storing it back every step cost more than the step's
+    // arithmetic). The rest changes only when a lane takes a new ray, so it lives in
+    // memory and a step merely loads it.
+    struct Hot {
+        VF p[3], local[3], h;
+    };
+    alignas(64) float dirStore[kGroups][3][kMax];
+    alignas(64) float faceStore[kGroups][3][kMax];  // 1 when d > 0, else 0
+    alignas(64) float originStore[kGroups][3][kMax];
+    alignas(64) float exitStore[kGroups][kMax];
+    // The budget as the step number on which it runs out: one comparison per step
+    // instead of a decrement, a comparison and a store.
+    alignas(64) int32_t deadlineStore[kGroups][kMax];
+    alignas(64) int32_t slotStore[kGroups][kMax];  // the queue index of each lane's result
+    int32_t tick = 0;  // steps taken so far
+
     // Every lane starts frozen with nothing to write: the first pass fills them all.
-    auto initial = [&]() {
-        Lanes g;
+    auto initial = [&](int i) {
+        Hot g;
+        HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
-            g.origin[k] = hn::Set(df, q.sharedOrigin[k]);
-            g.p[k] = g.origin[k];
-            g.local[k] = g.origin[k];
-            g.d[k] = kOne;
-            g.face[k] = kOne;
+            const VF o = hn::Set(df, q.sharedOrigin[k]);
+            hn::Store(o, df, originStore[i][k]);
+            hn::Store(kOne, df, dirStore[i][k]);
+            hn::Store(kOne, df, faceStore[i][k]);
+            g.p[k] = o;
+            g.local[k] = o;
         }
         g.h = kZero;
-        g.exitParam = kZero;
-        g.budget = kBudget;
-        g.slot = kScratch;
+        hn::Store(kZero, df, exitStore[i]);
+        hn::Store(hn::Set(di, -1), di, deadlineStore[i]);
+        hn::Store(kScratch, di, slotStore[i]);
         return g;
     };
     int32_t next = 0;
 
     // Writes the results of the frozen lanes (distance from the ray's origin, exit
     // parameter) to their slots.
-    auto flush = [&](const Lanes& g, hn::Mask<DF> frozen) {
-        const VF e0 = hn::Sub(g.p[0], g.origin[0]);
-        const VF e1 = hn::Sub(g.p[1], g.origin[1]);
-        const VF e2 = hn::Sub(g.p[2], g.origin[2]);
+    auto flush = [&](const Hot& g, int i, MF frozen) {
+        const VF e0 = hn::Sub(g.p[0], hn::Load(df, originStore[i][0]));
+        const VF e1 = hn::Sub(g.p[1], hn::Load(df, originStore[i][1]));
+        const VF e2 = hn::Sub(g.p[2], hn::Load(df, originStore[i][2]));
         const VF distance = hn::Sqrt(hn::Add(hn::Add(hn::Mul(e0, e0), hn::Mul(e1, e1)), hn::Mul(e2, e2)));
-        const VI out = hn::IfThenElse(hn::RebindMask(di, frozen), g.slot, kScratch);
+        const VI out = hn::IfThenElse(hn::RebindMask(di, frozen), hn::Load(di, slotStore[i]), kScratch);
         hn::ScatterIndex(distance, df, q.distance, out);
-        hn::ScatterIndex(g.exitParam, df, q.exitParam, out);
+        hn::ScatterIndex(hn::Load(df, exitStore[i]), df, q.exitParam, out);
     };
 
     // The k-th frozen lane (counting from lane 0) takes ray next + k; lanes left over
     // when the queue runs out stay frozen and write to the scratch slot.
-    auto refill = [&](Lanes& g, hn::Mask<DF> frozen, size_t frozenCount) {
+    auto refill = [&](Hot& g, int i, MF frozen, size_t frozenCount) {
         uint8_t bits[8] = {};
         hn::StoreMaskBits(df, frozen, bits);
         uint32_t frozenBits = 0;
@@ -127,34 +135,41 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         const auto take = hn::And(frozen, hn::RebindMask(df, hn::Lt(rank, hn::Set(di, waiting))));
         const auto takeI = hn::RebindMask(di, take);
         const auto lanes = hn::IndicesFromVec(df, rank);
+        HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
-            g.d[k] = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes), g.d[k]);
-            g.face[k] = hn::IfThenElseZero(hn::Gt(g.d[k], kZero), kOne);
+            const VF d = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes),
+                                        hn::Load(df, dirStore[i][k]));
+            hn::Store(d, df, dirStore[i][k]);
+            hn::Store(hn::IfThenElseZero(hn::Gt(d, kZero), kOne), df, faceStore[i][k]);
+            VF origin = hn::Load(df, originStore[i][k]);
             if constexpr (!kSharedOrigin) {
-                g.origin[k] =
-                    hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), g.origin[k]);
+                origin = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), origin);
+                hn::Store(origin, df, originStore[i][k]);
             }
-            g.p[k] = hn::IfThenElse(take, g.origin[k], g.p[k]);
-            g.local[k] = hn::IfThenElse(take, g.origin[k], g.local[k]);
+            g.p[k] = hn::IfThenElse(take, origin, g.p[k]);
+            g.local[k] = hn::IfThenElse(take, origin, g.local[k]);
         }
         g.h = hn::IfThenElse(take, kOne, g.h);
-        g.exitParam = hn::IfThenElse(take, kZero, g.exitParam);
-        g.budget = hn::IfThenElse(takeI, kBudget, g.budget);
-        g.slot = hn::IfThenElse(takeI, hn::Add(hn::Set(di, next), rank),
-                                hn::IfThenElse(hn::RebindMask(di, frozen), kScratch, g.slot));
+        hn::Store(hn::IfThenElse(take, kZero, hn::Load(df, exitStore[i])), df, exitStore[i]);
+        // The next step is number tick; the budget runs out on the last of its steps.
+        hn::Store(hn::IfThenElse(takeI, hn::Set(di, tick + TRAVERSAL_BUDGET - 1), hn::Load(di, deadlineStore[i])), di,
+                  deadlineStore[i]);
+        const VI slot = hn::Load(di, slotStore[i]);
+        hn::Store(hn::IfThenElse(takeI, hn::Add(hn::Set(di, next), rank),
+                                 hn::IfThenElse(hn::RebindMask(di, frozen), kScratch, slot)),
+                  di, slotStore[i]);
         const int32_t taken = static_cast<int32_t>(frozenCount);
         next += taken < waiting ? taken : waiting;
     };
 
-    // One iteration of traverseSponge for every lane. Frozen lanes fail the size test,
-    // so nothing they report (position, exit parameter) changes. No branches: the
-    // processor can overlap the steps of independent lane groups.
-    auto step = [&](Lanes& g) {
-        g.budget = hn::Sub(g.budget, kOneI);
-        const auto running = hn::Gt(g.h, kThreshold);
+    // One iteration of traverseSponge for every lane; `running` is h > 0.003. Frozen
+    // lanes fail that test, so nothing they report (position, exit parameter) changes.
+    // No branches: the processor can overlap the steps of independent lane groups.
+    auto step = [&](Hot& g, int i, MF running, VI now) {
         g.h = hn::Mul(g.h, kThird);
 
         VF f[3], digit[3];
+        HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
             f[k] = hn::Mul(hn::Abs(hn::Sub(g.local[k], hn::ConvertTo(df, TruncToInt32(df, g.local[k])))), kThree);
             digit[k] = hn::ConvertTo(df, TruncToInt32(df, f[k]));
@@ -163,11 +178,12 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         const VI squares = TruncToInt32(
             df, hn::Add(hn::Add(hn::Mul(digit[0], digit[0]), hn::Mul(digit[1], digit[1])), hn::Mul(digit[2], digit[2])));
         // The sum is >= 0 or INT32_MIN, so "mod 4 >= 2" is bit 1.
-        const auto middle = hn::RebindMask(df, hn::Ne(hn::And(squares, kTwoI), kZeroI));
+        const auto middle = hn::RebindMask(df, hn::TestBit(squares, kTwoI));
         const auto empty = hn::And(running, middle);
 
         auto exitCandidate = [&](int k) {
-            return hn::Div(hn::Sub(g.face[k], hn::Abs(hn::Sub(f[k], digit[k]))), g.d[k]);
+            return hn::Div(hn::Sub(hn::Load(df, faceStore[i][k]), hn::Abs(hn::Sub(f[k], digit[k]))),
+                           hn::Load(df, dirStore[i][k]));
         };
         VF t;
         if constexpr (kSingleAxis) {
@@ -181,42 +197,52 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             t = hn::IfThenElse(hn::Gt(e2, m), m, e2);
         }
         const VF stepLength = hn::Add(hn::Mul(t, g.h), kPush);
+        HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
-            g.p[k] = hn::IfThenElse(empty, hn::Add(g.p[k], hn::Mul(g.d[k], stepLength)), g.p[k]);
+            g.p[k] = hn::IfThenElse(empty, hn::Add(g.p[k], hn::Mul(hn::Load(df, dirStore[i][k]), stepLength)), g.p[k]);
             g.local[k] = hn::IfThenElse(empty, g.p[k], g.local[k]);
         }
-        g.h = hn::IfThenElse(empty, kOne, g.h);
-        g.exitParam = hn::IfThenElse(empty, t, g.exitParam);
+        hn::BlendedStore(t, empty, df, exitStore[i]);
         // A spent budget stops the ray after this iteration's work: freeze it.
-        const auto spent = hn::And(running, hn::RebindMask(df, hn::Eq(g.budget, kZeroI)));
-        g.h = hn::IfThenElse(spent, kZero, g.h);
+        const auto spent = hn::And(running, hn::RebindMask(df, hn::Eq(hn::Load(di, deadlineStore[i]), now)));
+        g.h = hn::IfThenElse(spent, kZero, hn::IfThenElse(empty, kOne, g.h));
     };
 
     // Independent groups of lanes: one group's step is a single long chain of
-    // dependent operations, so the others fill the gaps.
-    Lanes g[kGroups];
-    for (Lanes& lanes : g) lanes = initial();
+    // dependent operations, so the other fills the gaps. Named variables rather than an
+    // array, so that the compiler keeps them in registers.
+    static_assert(kGroups == 2, "the loop below steps two named groups");
+    Hot g0 = initial(0);
+    Hot g1 = initial(1);
     for (;;) {
-        hn::Mask<DF> frozen[kGroups];
-        size_t count[kGroups];
-        bool allFrozen = true;
-        for (int i = 0; i < kGroups; ++i) {
-            frozen[i] = hn::Not(hn::Gt(g[i].h, kThreshold));
-            count[i] = hn::CountTrue(df, frozen[i]);
-            allFrozen = allFrozen && count[i] == N;
-        }
+        const MF running0 = hn::Gt(g0.h, kThreshold);
+        const MF running1 = hn::Gt(g1.h, kThreshold);
+        const MF frozen0 = hn::Not(running0);
+        const MF frozen1 = hn::Not(running1);
+        const size_t count0 = hn::CountTrue(df, frozen0);
+        const size_t count1 = hn::CountTrue(df, frozen1);
         if (next < q.count) {
-            for (int i = 0; i < kGroups; ++i) {
-                if (count[i] >= refillAt && next < q.count) {
-                    flush(g[i], frozen[i]);
-                    refill(g[i], frozen[i], count[i]);
+            if (count0 >= refillAt || count1 >= refillAt) {
+                if (count0 >= refillAt) {
+                    flush(g0, 0, frozen0);
+                    refill(g0, 0, frozen0, count0);
                 }
+                if (count1 >= refillAt && next < q.count) {
+                    flush(g1, 1, frozen1);
+                    refill(g1, 1, frozen1, count1);
+                }
+                // Refilled lanes run again: take the masks afresh.
+                continue;
             }
-        } else if (allFrozen) {
-            for (int i = 0; i < kGroups; ++i) flush(g[i], frozen[i]);
+        } else if (count0 == N && count1 == N) {
+            flush(g0, 0, frozen0);
+            flush(g1, 1, frozen1);
             break;
         }
-        for (Lanes& lanes : g) step(lanes);
+        const VI now = hn::Set(di, tick);
+        step(g0, 0, running0, now);
+        step(g1, 1, running1, now);
+        ++tick;
     }
 }
 
