@@ -181,8 +181,12 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         const auto middle = hn::RebindMask(df, hn::TestBit(squares, kTwoI));
         const auto empty = hn::And(running, middle);
 
+        // traverseSponge takes |f - digit|, but the difference is never negative and
+        // never a negative NaN: f is +0, positive or a positive NaN (it comes out of an
+        // Abs), its digit is trunc(f) <= f whenever f is below 2^31 (x - x is +0), and
+        // -2^31 otherwise. So the Abs is left out.
         auto exitCandidate = [&](int k) {
-            return hn::Div(hn::Sub(hn::Load(df, faceStore[i][k]), hn::Abs(hn::Sub(f[k], digit[k]))),
+            return hn::Div(hn::Sub(hn::Load(df, faceStore[i][k]), hn::Sub(f[k], digit[k])),
                            hn::Load(df, dirStore[i][k]));
         };
         VF t;

@@ -169,6 +169,31 @@ TEST(SimdTraversal, RandomRaysMatchTheScalarTraversal) {
     });
 }
 
+TEST(SimdTraversal, DigitBoundariesMatchTheScalarTraversal) {
+    // Origins on the edges of the digit arithmetic: exact thirds and integers (a digit
+    // equal to its f), signed zeros, the ends of the int32 range, and the floats just
+    // below -2^31, whose conversion gives INT32_MIN although their fraction is a
+    // multiple of 256 (digits such as 768). Directions along axes (infinite exit
+    // candidates), tiny, huge and unnormalised.
+    const float ORIGINS[] = {0.0f,          -0.0f,         1.0f,          -1.0f,        0.33333334f,  0.6666667f,
+                             0.5f,          -0.5f,         2.0f,          1.0f / 9.0f,  2147483520.0f, 2147483648.0f,
+                             -2147483648.0f, -2147483904.0f, -3e9f,       -4294967040.0f, 1e-40f,     -1e-40f};
+    const float DIRS[] = {1.0f, -1.0f, 0.0f, -0.0f, 0.6f, -0.8f, 1e-7f, -1e-20f, 1e20f, 3.0f};
+    forEachTarget([&] {
+        for (const int32_t singleAxis : {0, 1}) {
+            std::mt19937 rng(77 + singleAxis);
+            std::vector<float> origin[3], dir[3];
+            for (int i = 0; i < 6000; ++i) {
+                for (int k = 0; k < 3; ++k) {
+                    origin[k].push_back(ORIGINS[rng() % (sizeof ORIGINS / sizeof ORIGINS[0])]);
+                    dir[k].push_back(DIRS[rng() % (sizeof DIRS / sizeof DIRS[0])]);
+                }
+            }
+            expectSameTraversal(origin, dir, singleAxis);
+        }
+    });
+}
+
 TEST(SimdTraversal, QueueSizesAroundTheLaneCount) {
     // Queues shorter than, equal to and just past a vector, and past a chunk.
     forEachTarget([] {
