@@ -1,33 +1,11 @@
-// Helpers for the end-to-end tests of sponge-render: running it under a pseudo-terminal
-// or with signals, fresh folders, and reading back what it wrote.
+// Helpers for the end-to-end tests of sponge-render: fresh folders, an environment
+// without ffmpeg, and reading back what it wrote.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/run_program.h"
-
-// runProgram with more control: its own environment, standard error on a
-// pseudo-terminal, standard output into a file, and a signal sent to its process group
-// (as a terminal's Ctrl-C is) once its standard error shows a given state.
-struct ProgramSession {
-    std::vector<std::string> args;
-    // Replaces the environment when set (each entry NAME=VALUE); otherwise inherited.
-    bool replaceEnvironment = false;
-    std::vector<std::string> environment;
-    // Standard error on a pseudo-terminal instead of a pipe. The terminal turns "\n"
-    // into "\r\n" on the way.
-    bool stderrTerminal = false;
-    // Standard output into this file instead of a pipe (e.g. /dev/full).
-    std::string stdoutFile;
-    // Sent to the program's process group once, when sendWhen returns true for what has
-    // arrived on standard error so far.
-    int signal = 0;
-    std::function<bool(const std::string& err)> sendWhen;
-};
-
-ProgramResult runSession(const std::string& path, const ProgramSession& session);
 
 // The inherited environment with PATH replaced, e.g. by a folder without ffmpeg.
 std::vector<std::string> environmentWithPath(const std::string& path);
