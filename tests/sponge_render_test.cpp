@@ -66,42 +66,6 @@ std::string expectedRgb(int width, int height, int frames, TrailFilter filter, i
     return rgb;
 }
 
-TEST_F(SpongeRender, BadArgumentsExitTwoNamingTheArgument) {
-    struct Case {
-        std::vector<std::string> args;
-        const char* named;
-    } cases[] = {
-        {{"--filter", "blur"}, "--filter"},
-        {{"--filter"}, "--filter"},
-        {{"--size", "0x10"}, "--size"},
-        {{"--size", "16385x2"}, "--size"},
-        {{"--size", "240"}, "--size"},
-        {{"--size", "-4x4"}, "--size"},
-        {{"--size", "4x4x4"}, "--size"},
-        {{"--frames", "0"}, "--frames"},
-        {{"--frames", "-1"}, "--frames"},
-        {{"--frames", "ten"}, "--frames"},
-        {{"--frames"}, "--frames"},
-        {{"--raw", "3"}, "--raw"},
-        {{"--raw", "0-2"}, "--raw"},
-        {{"--raw", "5-2"}, "--raw"},
-        {{"--output", "frame.jpg"}, "--output"},
-        {{"--output"}, "--output"},
-        {{"--path", "quick"}, "--path"},
-        {{"--colour", "red"}, "--colour"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = c.args;
-        const ProgramResult r = run(args);
-        std::string shown;
-        for (const auto& a : args) shown += a + " ";
-        EXPECT_EQ(r.status, 2) << shown;
-        EXPECT_NE(r.err.find(c.named), std::string::npos) << shown << "-> " << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << "-> " << r.err;
-        EXPECT_EQ(r.out, "") << shown;
-    }
-}
-
 TEST_F(SpongeRender, HelpGoesToStandardOutput) {
     const ProgramResult r = run({"--help"});
     EXPECT_EQ(r.status, 0);
