@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "render/fast_path.h"
+#include "render/float_to_int.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "render/shade_simd.cpp"
@@ -48,8 +49,7 @@ HWY_INLINE VU ChannelBytes(DF df, VF x) {
     x = hn::IfThenZeroElse(hn::IsNaN(x), x);
 #if HWY_TARGET == HWY_SCALAR
     (void)df;
-    // One lane: the channel is in [0, 1] here, so the cast is defined.
-    return hn::Set(du, static_cast<uint32_t>(static_cast<int32_t>(static_cast<double>(hn::GetLane(x)) * 255.0)));
+    return hn::Set(du, static_cast<uint32_t>(truncToInt32(static_cast<double>(hn::GetLane(x)) * 255.0)));
 #else
     const DI di;
     const hn::Half<DF> dh;
