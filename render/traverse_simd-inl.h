@@ -46,6 +46,20 @@ constexpr size_t refillBatch(size_t lanes) { return lanes < 2 ? 1 : lanes / 2; }
 // state no longer fits in the registers.
 constexpr int kGroups = 2;
 
+// "a when b > a, else b": traverseSponge's choice of the smaller exit candidate, where a
+// false comparison (NaN included) and equal values (signed zeros included) give b. The
+// x86 minimum instruction is defined as exactly that; Highway's Min elsewhere is not.
+template <class DF>
+HWY_INLINE hn::Vec<DF> KeepSmaller(DF df, hn::Vec<DF> a, hn::Vec<DF> b) {
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+    (void)df;
+    return hn::Min(a, b);
+#else
+    (void)df;
+    return hn::IfThenElse(hn::Gt(b, a), a, b);
+#endif
+}
+
 template <bool kSingleAxis, bool kSharedOrigin>
 HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     using DF = hn::ScalableTag<float>;
@@ -67,7 +81,10 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     const VF kOne = hn::Set(df, 1.0f);
     const VF kZero = hn::Zero(df);
     const VF kPush = hn::Set(df, 0.001f);
+    const VI kOneI = hn::Set(di, 1);
     const VI kTwoI = hn::Set(di, 2);
+    const VI kAboveThree = hn::Set(di, ~3);
+    const VI kZeroI = hn::Zero(di);
     const VI kScratch = hn::Set(di, q.count);
     // Lane j's mask of the lanes below it, to rank the freed lanes.
     static_assert(hn::MaxLanes(DU()) <= 32, "lane ranks are counted in 32-bit masks");
@@ -183,16 +200,28 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         g.h = hn::Mul(g.h, kThird);
 
         VF f[3], digit[3];
+        VI whole[3];
         HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
             f[k] = hn::Mul(hn::Abs(hn::Sub(g.local[k], hn::ConvertTo(df, TruncToInt32(df, g.local[k])))), kThree);
-            digit[k] = hn::ConvertTo(df, TruncToInt32(df, f[k]));
+            whole[k] = TruncToInt32(df, f[k]);
+            digit[k] = hn::ConvertTo(df, whole[k]);
             g.local[k] = f[k];
         }
-        const VI squares = TruncToInt32(
-            df, hn::Add(hn::Add(hn::Mul(digit[0], digit[0]), hn::Mul(digit[1], digit[1])), hn::Mul(digit[2], digit[2])));
-        // The sum is >= 0 or INT32_MIN, so "mod 4 >= 2" is bit 1.
-        const auto middle = hn::RebindMask(df, hn::TestBit(squares, kTwoI));
+        // Digits 0 to 3 square to 0 or 1 mod 4 as they are even or odd, so the sum of
+        // squares is 2 or 3 mod 4 exactly when at least two digits are odd: bit 0 of the
+        // digits' bitwise majority. A few integer operations instead of squares, sums
+        // and a conversion. Other digits (INT32_MIN, or large ones from coordinates
+        // below -2^31) take the squares as written.
+        MF middle = hn::RebindMask(
+            df, hn::TestBit(hn::OrAnd(hn::And(whole[0], whole[1]), whole[2], hn::Or(whole[0], whole[1])), kOneI));
+        const VI anyDigit = hn::Or(hn::Or(whole[0], whole[1]), whole[2]);
+        if (HWY_UNLIKELY(!hn::AllTrue(di, hn::Eq(hn::And(anyDigit, kAboveThree), kZeroI)))) {
+            const VI squares = TruncToInt32(df, hn::Add(hn::Add(hn::Mul(digit[0], digit[0]), hn::Mul(digit[1], digit[1])),
+                                                        hn::Mul(digit[2], digit[2])));
+            // The sum is >= 0 or INT32_MIN, so "mod 4 >= 2" is bit 1.
+            middle = hn::RebindMask(df, hn::TestBit(squares, kTwoI));
+        }
         const auto empty = hn::And(running, middle);
 
         // traverseSponge takes |f - digit|, but the difference is never negative and
@@ -210,9 +239,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             const VF e0 = exitCandidate(0);
             const VF e1 = exitCandidate(1);
             const VF e2 = exitCandidate(2);
-            // A false comparison (NaN included) picks the second candidate.
-            const VF m = hn::IfThenElse(hn::Gt(e1, e0), e0, e1);
-            t = hn::IfThenElse(hn::Gt(e2, m), m, e2);
+            t = KeepSmaller(df, KeepSmaller(df, e0, e1), e2);
         }
         const VF stepLength = hn::Add(hn::Mul(t, g.h), kPush);
         HWY_UNROLL(3)
