@@ -11,5 +11,5 @@ void crossSmearFilter(PixelBuffer pixels, int width, int height);
 // The reference: one pixel at a time in the order above.
 void crossSmearFilterPlain(PixelBuffer pixels, int width, int height);
 
-// The same result, several rows at once along a wavefront.
+// The same result, several rows at once along a wavefront, in SIMD where it can be.
 void crossSmearFilterFast(PixelBuffer pixels, int width, int height);
