@@ -17,8 +17,12 @@ struct FastFrame {
     int blendEnabled;
     int32_t singleAxis;
     FrameView view;
-    const float* rowV;  // v of every row, accumulated row by row as the frame step does
+    const float* rowV;     // v of every row, accumulated row by row as the frame step does
+    const float* columnU;  // eyeRayU of every column, then FAST_COLUMN_PAD readable entries
 };
+
+// Entries past the last column of FastFrame::columnU: whole vectors are loaded.
+constexpr size_t FAST_COLUMN_PAD = 64;
 
 // Pixels per hand-out. Small enough that a chunk's working arrays stay in the
 // first-level cache and the last chunks of a frame balance the threads; large enough

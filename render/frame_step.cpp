@@ -43,15 +43,21 @@ int renderFrame(PixelBuffer pixels, int width, int height) {
             v = v + vstep;  // accumulated, not row * vstep: the rounding differs
         }
     } else {
-        // The same v sequence, worked out before the one parallel region of the frame.
-        // Kept between frames so that only a taller frame allocates.
-        static std::vector<float> rowV;
+        // The same v sequence, worked out before the one parallel region of the frame,
+        // and the u of every column, the same in every row. Kept between frames so that
+        // only a larger frame allocates.
+        static std::vector<float> rowV, columnU;
         if (rowV.size() < static_cast<size_t>(std::max(height, 0))) rowV.resize(static_cast<size_t>(height));
         for (int row = 0; row < height; ++row) {
             rowV[static_cast<size_t>(row)] = v;
             v = v + vstep;
         }
-        shadeFrameFast({pixels, width, height, blendEnabled, pose.singleAxis, pose.view, rowV.data()});
+        // Whole vectors are read past the last column.
+        const size_t columns = static_cast<size_t>(std::max(width, 0)) + FAST_COLUMN_PAD;
+        if (columnU.size() < columns) columnU.resize(columns);
+        for (int c = 0; c < width; ++c) columnU[static_cast<size_t>(c)] = eyeRayU(c, width, pose.view);
+        shadeFrameFast(
+            {pixels, width, height, blendEnabled, pose.singleAxis, pose.view, rowV.data(), columnU.data()});
     }
 
     if (blendEnabled && host.trailFilter) host.trailFilter(pixels, width, height);

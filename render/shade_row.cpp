@@ -32,8 +32,12 @@ uint32_t blendPixel(uint32_t old, uint32_t packed) {
     return (old & 0xFF000000u) | r << 16 | g << 8 | b;
 }
 
+float eyeRayU(int c, int width, const FrameView& view) {
+    return static_cast<float>(c) * view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
+}
+
 uint32_t shadePixel(int c, float v, int width, const FrameView& view) {
-    const float u = static_cast<float>(c) * view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
+    const float u = eyeRayU(c, width, view);
     const float inv = 1.0f / std::sqrt((u * u + v * v) + 1.0f);
     const float w0 = u * inv;
     const float w1 = inv * v;

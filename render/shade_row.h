@@ -14,6 +14,9 @@ struct FrameView {
 };
 
 // The packed 0x00RRGGBB colour of column c of a row at vertical coordinate v.
+// The horizontal screen coordinate of column c, from -1 at the left edge.
+float eyeRayU(int c, int width, const FrameView& view);
+
 uint32_t shadePixel(int c, float v, int width, const FrameView& view);
 
 // Temporal blend: each colour byte mixes old and new with weights summing to 256;

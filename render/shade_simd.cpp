@@ -84,19 +84,14 @@ HWY_INLINE VU BlendBytes(DU du, VU old, VU r, VU g, VU b) {
 // (whole vectors: up to a vector past the end is written too).
 void EyeRays(const FastFrame& f, float v, int c0, int c1, float* const out[3]) {
     const DF df;
-    const DI di;
     const size_t N = hn::Lanes(df);
-    const VF aspect = hn::Set(df, f.view.aspect);
-    const VF two = hn::Set(df, 2.0f);
     const VF one = hn::Set(df, 1.0f);
-    const VF widthF = hn::Set(df, static_cast<float>(f.width));
     const VF vv = hn::Set(df, v * v);
     const VF vs = hn::Set(df, v);
     const VF cosA = hn::Set(df, f.view.cosA);
     const VF sinA = hn::Set(df, f.view.sinA);
     for (int c = c0; c < c1; c += static_cast<int>(N)) {
-        const VF cf = hn::ConvertTo(df, hn::Iota(di, c));
-        const VF u = hn::Sub(hn::Div(hn::Mul(hn::Mul(cf, aspect), two), widthF), one);
+        const VF u = hn::LoadU(df, f.columnU + c);
         const VF inv = hn::Div(one, hn::Sqrt(hn::Add(hn::Add(hn::Mul(u, u), vv), one)));
         const VF w0 = hn::Mul(u, inv);
         const VF w1 = hn::Mul(inv, vs);
