@@ -109,6 +109,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     alignas(64) int32_t deadlineStore[kGroups][kMax];
     alignas(64) int32_t slotStore[kGroups][kMax];  // the queue index of each lane's result
     int32_t tick = 0;  // steps taken so far
+    int32_t nextDeadline[kGroups];  // the earliest deadline of a group's lanes
 
     // Every lane starts frozen with nothing to write: the first pass fills them all.
     auto initial = [&](int i) {
@@ -124,7 +125,8 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         }
         g.h = kZero;
         hn::Store(kZero, df, exitStore[i]);
-        hn::Store(hn::Set(di, -1), di, deadlineStore[i]);
+        hn::Store(hn::Set(di, INT32_MAX), di, deadlineStore[i]);
+        nextDeadline[i] = INT32_MAX;
         hn::Store(kScratch, di, slotStore[i]);
         return g;
     };
@@ -183,8 +185,11 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         g.h = hn::IfThenElse(take, kOne, g.h);
         hn::Store(hn::IfThenElse(take, kZero, hn::Load(df, exitStore[i])), df, exitStore[i]);
         // The next step is number tick; the budget runs out on the last of its steps.
-        hn::Store(hn::IfThenElse(takeI, hn::Set(di, tick + TRAVERSAL_BUDGET - 1), hn::Load(di, deadlineStore[i])), di,
-                  deadlineStore[i]);
+        const VI deadline = hn::IfThenElse(takeI, hn::Set(di, tick + TRAVERSAL_BUDGET - 1),
+                                           hn::IfThenElse(hn::RebindMask(di, frozen), hn::Set(di, INT32_MAX),
+                                                          hn::Load(di, deadlineStore[i])));
+        hn::Store(deadline, di, deadlineStore[i]);
+        nextDeadline[i] = hn::GetLane(hn::MinOfLanes(di, deadline));
         const VI slot = hn::Load(di, slotStore[i]);
         hn::Store(hn::IfThenElse(takeI, hn::Add(hn::Set(di, next), rank),
                                  hn::IfThenElse(hn::RebindMask(di, frozen), kScratch, slot)),
@@ -248,9 +253,17 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             g.local[k] = hn::IfThenElse(empty, g.p[k], g.local[k]);
         }
         hn::BlendedStore(t, empty, df, exitStore[i]);
-        // A spent budget stops the ray after this iteration's work: freeze it.
-        const auto spent = hn::And(running, hn::RebindMask(df, hn::Eq(hn::Load(di, deadlineStore[i]), now)));
-        g.h = hn::IfThenElse(spent, kZero, hn::IfThenElse(empty, kOne, g.h));
+        g.h = hn::IfThenElse(empty, kOne, g.h);
+        // A spent budget stops the ray after this iteration's work: freeze it. Rare, so
+        // the lanes are only looked at on the earliest deadline of the group.
+        if (HWY_UNLIKELY(nextDeadline[i] == tick)) {
+            const VI deadline = hn::Load(di, deadlineStore[i]);
+            const auto due = hn::Eq(deadline, now);
+            g.h = hn::IfThenElse(hn::And(running, hn::RebindMask(df, due)), kZero, g.h);
+            const VI later = hn::IfThenElse(due, hn::Set(di, INT32_MAX), deadline);
+            hn::Store(later, di, deadlineStore[i]);
+            nextDeadline[i] = hn::GetLane(hn::MinOfLanes(di, later));
+        }
     };
 
     // Independent groups of lanes: one group's step is a single long chain of
