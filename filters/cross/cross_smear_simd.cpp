@@ -1,6 +1,6 @@
 // crossSmearFilter along a wavefront of rows, with the four nested halvings folded into
-// one sum. For bytes, (a + ((b) >> k)) >> 1 == (2^k a + b) >> (k + 1), so a rewritten
-// pixel is
+// one sum. For whole numbers, (a + (b >> k)) >> 1 == (2^k a + b) >> (k + 1), so a
+// rewritten pixel is
 //     (8 above + 4 below + 2 left + centre + right) >> 4
 // for each byte. Below, centre and right are never rewritten before the pixel is, so
 // 4 below + centre + right is worked out for whole rows beforehand, many bytes at a time.
@@ -32,6 +32,7 @@ inline uint64_t spreadBytes(uint32_t px) {
     return (v | (v << 8)) & BYTE_FIELDS;
 }
 
+// The inverse of spreadBytes, for fields below 256.
 inline uint32_t gatherBytes(uint64_t v) {
     v = (v | (v >> 8)) & 0x0000FFFF0000FFFFull;
     return static_cast<uint32_t>(v | (v >> 16));
