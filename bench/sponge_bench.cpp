@@ -3,7 +3,6 @@
 // each filter alone. Run: build/bench/sponge-bench [--benchmark_filter=REGEX]
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -21,6 +20,7 @@
 #include "render/frame_step.h"
 #include "render/pixel_storage.h"
 #include "render/render_path.h"
+#include "render/shade_row.h"
 #include "render/traverse.h"
 
 namespace {
@@ -48,16 +48,9 @@ FrameRays frameRays(float t) {
     float v = -1.0f;
     for (int row = 0; row < height; ++row) {
         for (int c = 0; c < width; ++c) {
-            const float u = static_cast<float>(c) * pose.view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
-            const float inv = 1.0f / std::sqrt((u * u + v * v) + 1.0f);
-            const float w0 = u * inv, w1 = inv * v, w2 = inv;
-            const float A = w2 * pose.view.cosA - w0 * pose.view.sinA;
-            const float B = w2 * pose.view.sinA + w0 * pose.view.cosA;
-            const float C = w1 * pose.view.cosA - A * pose.view.sinA;
-            const float D = A * pose.view.cosA + w1 * pose.view.sinA;
-            rays.dir[0].push_back(D);
-            rays.dir[1].push_back(B);
-            rays.dir[2].push_back(C);
+            float dir[3];
+            eyeRayDirection(eyeRayU(c, width, pose.view), v, pose.view, dir);
+            for (int k = 0; k < 3; ++k) rays.dir[k].push_back(dir[k]);
         }
         v = v + vstep;
     }

@@ -36,8 +36,7 @@ float eyeRayU(int c, int width, const FrameView& view) {
     return static_cast<float>(c) * view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
 }
 
-uint32_t shadePixel(int c, float v, int width, const FrameView& view) {
-    const float u = eyeRayU(c, width, view);
+void eyeRayDirection(float u, float v, const FrameView& view, float dir[3]) {
     const float inv = 1.0f / std::sqrt((u * u + v * v) + 1.0f);
     const float w0 = u * inv;
     const float w1 = inv * v;
@@ -48,7 +47,15 @@ uint32_t shadePixel(int c, float v, int width, const FrameView& view) {
     const float B = w2 * view.sinA + w0 * view.cosA;
     const float C = w1 * view.cosA - A * view.sinA;
     const float D = A * view.cosA + w1 * view.sinA;
+    dir[0] = D;
+    dir[1] = B;
+    dir[2] = C;
+}
 
+uint32_t shadePixel(int c, float v, int width, const FrameView& view) {
+    float dir[3];
+    eyeRayDirection(eyeRayU(c, width, view), v, view, dir);
+    const float D = dir[0], B = dir[1], C = dir[2];
     const TraversalResult r = traverseSponge(view.camera[0], view.camera[1], view.camera[2], D, B, C);
     const float G = (r.exitParam * 0.4f + 0.3f) * r.distance;
     return packColour(clampChannel(D * 0.1f + G), clampChannel(B * 0.1f + G),

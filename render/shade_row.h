@@ -13,10 +13,13 @@ struct FrameView {
     float camera[3];
 };
 
-// The packed 0x00RRGGBB colour of column c of a row at vertical coordinate v.
 // The horizontal screen coordinate of column c, from -1 at the left edge.
 float eyeRayU(int c, int width, const FrameView& view);
 
+// The unit direction of the eye ray through screen point (u, v), turned by the view.
+void eyeRayDirection(float u, float v, const FrameView& view, float dir[3]);
+
+// The packed 0x00RRGGBB colour of column c of a row at vertical coordinate v.
 uint32_t shadePixel(int c, float v, int width, const FrameView& view);
 
 // Temporal blend: each colour byte mixes old and new with weights summing to 256;
