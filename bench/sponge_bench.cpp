@@ -19,6 +19,7 @@
 #include "render/frame_host.h"
 #include "render/frame_step.h"
 #include "render/pixel_storage.h"
+#include "render/raw_frames.h"
 #include "render/render_path.h"
 #include "render/shade_row.h"
 #include "render/traverse.h"
@@ -88,8 +89,6 @@ void traversal(benchmark::State& state) {
                    (state.range(1) ? ", single-axis" : ""));
 }
 
-bool spaceHeldAlways() { return true; }
-
 // renderFrame on the default thread count: frames 1 to `frames` in order, then again
 // from 1, as sponge-render runs them. Arguments: path, filter, width, height, frames.
 void frames(benchmark::State& state) {
@@ -99,9 +98,15 @@ void frames(benchmark::State& state) {
     const int height = static_cast<int>(state.range(3));
     const int64_t cycle = state.range(4);
     const PixelStorage buffer = allocatePixels(width, height);
-    setRenderPath(path == PLAIN ? RenderPath::Plain : RenderPath::Fast);
-    bindFrameHost({filter == RAW ? spaceHeldAlways : nullptr, nullptr, nullptr,
-                   filter == CROSS ? crossSmearFilter : filter == QUAD ? quadBlendFilter : nullptr});
+    // Raw: every frame as if Space were held (the frame number stays 1 throughout).
+    RawFrames raw = filter == RAW ? RawFrames{1, 1, 1} : RawFrames{0, 0, 1};
+    FrameWorkspace workspace;
+    FrameHost host;
+    host.context = &raw;
+    host.spaceHeld = rawFrameHeld;
+    host.trailFilter = filter == CROSS ? &CROSS_SMEAR_FILTER : filter == QUAD ? &QUAD_BLEND_FILTER : nullptr;
+    host.path = path == PLAIN ? RenderPath::Plain : RenderPath::Fast;
+    host.workspace = &workspace;
     resetFrameState();
     int64_t frame = 0;
     for (auto _ : state) {
@@ -112,11 +117,10 @@ void frames(benchmark::State& state) {
             frame = 0;
             state.ResumeTiming();
         }
-        renderFrame(buffer.get(), width, height);
+        renderFrameWith(host, buffer.get(), width, height);
         ++frame;
     }
     resetFrameState();
-    setRenderPath(RenderPath::Fast);
     const double rays = static_cast<double>(width) * height * static_cast<double>(state.iterations());
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["rays/s"] = benchmark::Counter(rays, benchmark::Counter::kIsRate);
@@ -137,11 +141,14 @@ void filterAlone(benchmark::State& state) {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
     std::mt19937 rng(1);
     for (uint32_t& px : pixels) px = static_cast<uint32_t>(rng());
-    using Pass = void (*)(PixelBuffer, int, int);
-    const Pass pass = filter == CROSS ? (path == PLAIN ? crossSmearFilterPlain : crossSmearFilterFast)
-                                      : (path == PLAIN ? quadBlendFilterPlain : quadBlendFilterFast);
+    const TrailFilterVariants& variants = filter == CROSS ? CROSS_SMEAR_FILTER : QUAD_BLEND_FILTER;
+    std::vector<uint64_t> scratch;
     for (auto _ : state) {
-        pass(pixels.data(), width, height);
+        if (path == PLAIN) {
+            variants.plain(pixels.data(), width, height);
+        } else {
+            variants.fast(pixels.data(), width, height, scratch);
+        }
         benchmark::ClobberMemory();
     }
     state.counters["pixels/s"] =

@@ -2,4 +2,4 @@
 #include "filters/cross/cross_smear.h"
 #include "host/program.h"
 
-int main() { return runSpongeProgram("sponge-cross", crossSmearFilter); }
+int main() { return runSpongeProgram("sponge-cross", CROSS_SMEAR_FILTER); }

@@ -2,4 +2,4 @@
 #include "filters/quad/quad_blend.h"
 #include "host/program.h"
 
-int main() { return runSpongeProgram("sponge-quad", quadBlendFilter); }
+int main() { return runSpongeProgram("sponge-quad", QUAD_BLEND_FILTER); }

@@ -4,6 +4,7 @@
 
 #include "host/display_loop.h"
 #include "render/frame_host.h"
+#include "render/frame_job.h"
 #include "render/frame_step.h"
 
 namespace {
@@ -13,10 +14,27 @@ constexpr int RENDER_WIDTH = 240;
 constexpr int RENDER_HEIGHT = 180;
 constexpr float WINDOW_SCALE = 0.8f;
 
+bool spaceHeld(void*) { return hostSpaceHeld(); }
+
+uint32_t clockMs(void*) { return hostClockMs(); }
+
+// Flushed, so that a pipe sees each line as it happens.
+void printReportLine(void*, const char* text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
-int runSpongeProgram(const char* programName, TrailFilter trailFilter) {
-    bindFrameHost({hostSpaceHeld, hostClockMs, printReportLine, trailFilter});
+int runSpongeProgram(const char* programName, const TrailFilterVariants& trailFilter) {
+    FrameWorkspace workspace;
+    FrameHost host;
+    host.spaceHeld = spaceHeld;
+    host.clockMs = clockMs;
+    host.reportLine = printReportLine;
+    host.trailFilter = &trailFilter;
+    host.workspace = &workspace;
+    bindFrameHost(host);
     if (runDisplayLoop(WINDOW_TITLE, RENDER_WIDTH, RENDER_HEIGHT, WINDOW_SCALE, renderFrame) != 0) {
         std::fprintf(stderr, "%s: %s\n", programName, displayLoopFailure());
         return 1;

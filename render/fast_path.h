@@ -4,34 +4,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
-#include "render/shade_row.h"
-#include "render/types.h"
-
-// Everything the rows of one frame share.
-struct FastFrame {
-    PixelBuffer pixels;
-    int width;
-    int height;
-    int blendEnabled;
-    int32_t singleAxis;
-    FrameView view;
-    const float* rowV;     // v of every row, accumulated row by row as the frame step does
-    const float* columnU;  // eyeRayU of every column, then FAST_COLUMN_PAD readable entries
-};
-
-// Entries past the last column of FastFrame::columnU: whole vectors are loaded.
-constexpr size_t FAST_COLUMN_PAD = 64;
+#include "render/frame_job.h"
 
 // Pixels per hand-out. Small enough that a chunk's working arrays stay in the
 // first-level cache and the last chunks of a frame balance the threads; large enough
 // that a chunk's ray queue rarely runs dry before its end.
 constexpr int FAST_CHUNK_PIXELS = 1024;
 
-// Shades every pixel of the frame: one parallel region, the pixels handed out in
-// chunks of consecutive pixels to whichever thread is free.
-void shadeFrameFast(const FastFrame& frame);
+// The fast FrameShader: one parallel region for the whole frame, its pixels handed out in
+// chunks of consecutive pixels to whichever thread is free. Keeps the frame's row and
+// column coordinates in the workspace.
+void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace);
 
 // traverseSponge for n rays at once, for the tests: distance[i] and exitParam[i] are
 // what traverseSponge(origin[.][i], dir[.][i]) returns with singleAxisStep == singleAxis.
@@ -46,12 +30,5 @@ void packColoursFast(size_t n, const float* red, const float* green, const float
 // for the tests.
 void truncateFloatsFast(size_t n, const float* in, int32_t* out);
 
-// The Highway target the fast path runs on now, e.g. "AVX3".
+// The Highway target the fast path runs on now, e.g. "AVX2".
 const char* fastTargetName();
-
-// Every target compiled in that this CPU can run.
-std::vector<int64_t> fastTargets();
-
-// Makes the fast path run on the given target (one of fastTargets()); 0 returns to the
-// best one. For tests and benchmarks.
-void forceFastTarget(int64_t target);

@@ -8,15 +8,15 @@ bool reportStarted = false;
 char reportText[256] = {};
 
 namespace {
-uint32_t readClock(uint32_t (*clock)()) { return clock ? clock() : 0; }
+uint32_t readClock(const FrameHost& host) { return host.clockMs ? host.clockMs(host.context) : 0; }
 }  // namespace
 
-void reportFrameRate(uint32_t (*clock)(), void (*sink)(const char* text)) {
+void reportFrameRate(const FrameHost& host) {
     if (!reportStarted) {
         reportStarted = true;
-        reportStartMs = readClock(clock);
+        reportStartMs = readClock(host);
     }
-    const uint32_t now = readClock(clock);
+    const uint32_t now = readClock(host);
     ++framesSinceReport;
     const uint32_t elapsed = now - reportStartMs;  // modulo 2^32 across the wrap
     if (elapsed < 1000) return;
@@ -26,7 +26,7 @@ void reportFrameRate(uint32_t (*clock)(), void (*sink)(const char* text)) {
     reportStartMs = now;
     framesSinceReport = 0;
     std::snprintf(reportText, sizeof reportText, "%.02f fps", fps);
-    if (sink) sink(reportText);
+    if (host.reportLine) host.reportLine(host.context, reportText);
 }
 
 void resetFrameRateReport() {

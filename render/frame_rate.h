@@ -3,14 +3,16 @@
 
 #include <cstdint>
 
+#include "render/frame_host.h"
+
 extern uint32_t framesSinceReport;
 extern uint32_t reportStartMs;
 extern bool reportStarted;
 extern char reportText[256];
 
-// Counts one frame; once at least 1000 ms have passed since the interval began,
-// formats "%.02f fps" into reportText, hands it to sink (if any) and starts a new interval.
-// clock may be null (it then stands at 0).
-void reportFrameRate(uint32_t (*clock)(), void (*sink)(const char* text));
+// Counts one frame; once at least 1000 ms of host.clockMs have passed since the interval
+// began, formats "%.02f fps" into reportText, hands it to host.reportLine and starts a new
+// interval.
+void reportFrameRate(const FrameHost& host);
 
 void resetFrameRateReport();

@@ -1,9 +1,10 @@
-// One frame: clock, camera path, per-frame switches, parallel rows, trail filter, report.
+// One frame: clock, camera path, per-frame switches, shading, trail filter, report.
 #pragma once
 
 #include <cstdint>
 
-#include "render/shade_row.h"
+#include "render/frame_host.h"
+#include "render/frame_job.h"
 #include "render/types.h"
 
 // The animation clock, advanced by 0.016666 per frame and never recomputed.
@@ -18,8 +19,12 @@ struct FramePose {
 };
 FramePose framePose(float t, int width, int height);
 
-// The FrameCallback: draws the next frame of the animation into pixels, using the
-// host bound with bindFrameHost.
+// Draws the next frame of the animation into pixels for host: advances the clock, shades
+// every pixel on host.path, runs the trail filter after a blended frame and counts the
+// frame for the frame-rate line.
+int renderFrameWith(const FrameHost& host, PixelBuffer pixels, int width, int height);
+
+// The FrameCallback: renderFrameWith the host bound with bindFrameHost.
 int renderFrame(PixelBuffer pixels, int width, int height);
 
 // Back to the first frame: clock, single-axis flag and frame-rate interval.

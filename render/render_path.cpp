@@ -2,12 +2,4 @@
 
 #include "render/fast_path.h"
 
-namespace {
-RenderPath currentPath = RenderPath::Fast;
-}
-
-void setRenderPath(RenderPath path) { currentPath = path; }
-
-RenderPath renderPath() { return currentPath; }
-
-const char* renderPathName() { return currentPath == RenderPath::Plain ? "plain" : fastTargetName(); }
+const char* renderPathName(RenderPath path) { return path == RenderPath::Plain ? "plain" : fastTargetName(); }

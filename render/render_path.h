@@ -4,8 +4,5 @@
 
 enum class RenderPath { Plain, Fast };
 
-void setRenderPath(RenderPath path);
-RenderPath renderPath();
-
-// Names the code that runs for the current path, e.g. "plain" or a SIMD target.
-const char* renderPathName();
+// Names the code that runs for path: "plain", or the SIMD target the fast path runs on.
+const char* renderPathName(RenderPath path);

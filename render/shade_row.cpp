@@ -72,3 +72,13 @@ void shadeRowColumns(int row, int blendEnabled, float v, const FrameView& view, 
         line[c] = blendEnabled ? blendPixel(line[c], packed) : packed;
     }
 }
+
+void shadeFramePlain(const FrameJob& job, FrameWorkspace&) {
+    const float vstep = 2.0f / static_cast<float>(job.height);
+    float v = -1.0f;
+    for (int row = 0; row < job.height; ++row) {
+#pragma omp parallel
+        shadeRowColumns(row, job.blendEnabled, v, job.view, job.pixels, job.width);
+        v = v + vstep;  // accumulated, not row * vstep: the rounding differs
+    }
+}

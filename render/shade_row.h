@@ -1,17 +1,11 @@
-// Colour of one row of the image: eye ray, view rotation, traversal, shading, blend.
+// Colour of one row of the image: eye ray, view rotation, traversal, shading, blend; and
+// the plain frame shader, which runs the rows one after another.
 #pragma once
 
 #include <cstdint>
 
+#include "render/frame_job.h"
 #include "render/types.h"
-
-// Everything a row needs that is fixed for the whole frame.
-struct FrameView {
-    float aspect;  // width / height
-    float cosA;
-    float sinA;
-    float camera[3];
-};
 
 // The horizontal screen coordinate of column c, from -1 at the left edge.
 float eyeRayU(int c, int width, const FrameView& view);
@@ -33,3 +27,7 @@ uint32_t packColour(float red, float green, float blue);
 // among the team one at a time; outside one it runs them all on the caller.
 void shadeRowColumns(int row, int blendEnabled, float v, const FrameView& view, PixelBuffer pixels,
                      int width);
+
+// The plain FrameShader: rows top to bottom, each in a parallel region of its own whose
+// team takes the row's columns one at a time. Needs no workspace.
+void shadeFramePlain(const FrameJob& job, FrameWorkspace& workspace);

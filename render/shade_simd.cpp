@@ -9,6 +9,24 @@
 
 #include "render/fast_path.h"
 #include "render/float_to_int.h"
+#include "render/shade_row.h"
+
+#ifndef SPONGE_RENDER_SHADE_SIMD_ONCE_
+#define SPONGE_RENDER_SHADE_SIMD_ONCE_
+namespace sponge {
+
+// A frame job with the coordinate tables the fast path works from.
+struct FastFrame {
+    const FrameJob& job;
+    const float* rowV;     // v of every row, accumulated row by row as the plain path does
+    const float* columnU;  // eyeRayU of every column, then COLUMN_PAD readable entries
+};
+
+// Entries past the last column of FastFrame::columnU: whole vectors are loaded.
+constexpr size_t COLUMN_PAD = 64;
+
+}  // namespace sponge
+#endif
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "render/shade_simd.cpp"
@@ -82,16 +100,16 @@ HWY_INLINE VU BlendBytes(DU du, VU old, VU r, VU g, VU b) {
 
 // The rotated unit eye rays of columns c0..c1-1 of a row, written from out[.][0] on
 // (whole vectors: up to a vector past the end is written too).
-void EyeRays(const FastFrame& f, float v, int c0, int c1, float* const out[3]) {
+void EyeRays(const FastFrame& frame, float v, int c0, int c1, float* const out[3]) {
     const DF df;
     const size_t N = hn::Lanes(df);
     const VF one = hn::Set(df, 1.0f);
     const VF vv = hn::Set(df, v * v);
     const VF vs = hn::Set(df, v);
-    const VF cosA = hn::Set(df, f.view.cosA);
-    const VF sinA = hn::Set(df, f.view.sinA);
+    const VF cosA = hn::Set(df, frame.job.view.cosA);
+    const VF sinA = hn::Set(df, frame.job.view.sinA);
     for (int c = c0; c < c1; c += static_cast<int>(N)) {
-        const VF u = hn::LoadU(df, f.columnU + c);
+        const VF u = hn::LoadU(df, frame.columnU + c);
         const VF inv = hn::Div(one, hn::Sqrt(hn::Add(hn::Add(hn::Mul(u, u), vv), one)));
         const VF w0 = hn::Mul(u, inv);
         const VF w1 = hn::Mul(inv, vs);
@@ -108,7 +126,8 @@ void EyeRays(const FastFrame& f, float v, int c0, int c1, float* const out[3]) {
 }
 
 // Pixels begin..end-1 of the frame (row-major), at most CHUNK of them.
-void ShadeChunk(const FastFrame& f, int64_t begin, int64_t end) {
+void ShadeChunk(const FastFrame& frame, int64_t begin, int64_t end) {
+    const FrameJob& f = frame.job;
     const DF df;
     const DU du;
     const size_t N = hn::Lanes(df);
@@ -124,7 +143,7 @@ void ShadeChunk(const FastFrame& f, int64_t begin, int64_t end) {
         const int c0 = static_cast<int>(at - static_cast<int64_t>(row) * f.width);
         const int c1 = static_cast<int>(std::min<int64_t>(f.width, c0 + (end - at)));
         float* const out[3] = {dir[0] + (at - begin), dir[1] + (at - begin), dir[2] + (at - begin)};
-        EyeRays(f, f.rowV[row], c0, c1, out);
+        EyeRays(frame, frame.rowV[row], c0, c1, out);
         at += c1 - c0;
     }
     // Refills load whole vectors past the last ray; keep what they see defined.
@@ -256,9 +275,24 @@ HWY_EXPORT(TruncateFloats);
 HWY_EXPORT(CurrentTarget);
 }  // namespace sponge
 
-void shadeFrameFast(const FastFrame& frame) {
-    if (frame.width < 1 || frame.height < 1) return;
-    const int64_t total = static_cast<int64_t>(frame.width) * frame.height;
+void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
+    if (job.width < 1 || job.height < 1) return;
+    // The same v sequence as the plain path, worked out before the one parallel region of
+    // the frame, and the u of every column, the same in every row.
+    const size_t rows = static_cast<size_t>(job.height);
+    const size_t columns = static_cast<size_t>(job.width) + sponge::COLUMN_PAD;
+    if (workspace.rowV.size() < rows) workspace.rowV.resize(rows);
+    if (workspace.columnU.size() < columns) workspace.columnU.resize(columns);
+    const float vstep = 2.0f / static_cast<float>(job.height);
+    float v = -1.0f;
+    for (size_t row = 0; row < rows; ++row) {
+        workspace.rowV[row] = v;
+        v = v + vstep;
+    }
+    for (int c = 0; c < job.width; ++c) workspace.columnU[static_cast<size_t>(c)] = eyeRayU(c, job.width, job.view);
+    const sponge::FastFrame frame{job, workspace.rowV.data(), workspace.columnU.data()};
+
+    const int64_t total = static_cast<int64_t>(job.width) * job.height;
     const int64_t chunks = (total + FAST_CHUNK_PIXELS - 1) / FAST_CHUNK_PIXELS;
     // One region for the whole frame; rays vary in cost from 1 to 50 iterations, so the
     // chunks go to whichever thread is free.
@@ -283,8 +317,4 @@ void truncateFloatsFast(size_t n, const float* in, int32_t* out) {
 }
 
 const char* fastTargetName() { return hwy::TargetName(HWY_DYNAMIC_DISPATCH(sponge::CurrentTarget)()); }
-
-std::vector<int64_t> fastTargets() { return hwy::SupportedAndGeneratedTargets(); }
-
-void forceFastTarget(int64_t target) { hwy::SetSupportedTargetsForTest(target); }
 #endif  // HWY_ONCE

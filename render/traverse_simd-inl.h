@@ -42,9 +42,20 @@ struct RayQueue {
 // vector measured the same on 16).
 constexpr size_t refillBatch(size_t lanes) { return lanes < 2 ? 1 : lanes / 2; }
 
+// Bit j set for every lane j of mask.
+template <class DF>
+HWY_INLINE uint32_t MaskBits(DF df, hn::Mask<DF> mask) {
+    static_assert(hn::MaxLanes(DF()) <= 32, "lanes are counted in 32-bit masks");
+    uint8_t bytes[8] = {};
+    hn::StoreMaskBits(df, mask, bytes);
+    uint32_t bits = 0;
+    for (size_t b = 0; b < (hn::Lanes(df) + 7) / 8; ++b) bits |= uint32_t{bytes[b]} << (8 * b);
+    return bits;
+}
+
 // Vectors of rays stepped side by side. Three measured slower than two: their working
 // state no longer fits in the registers.
-constexpr int kGroups = 2;
+constexpr int LANE_GROUPS = 2;
 
 // "a when b > a, else b": traverseSponge's choice of the smaller exit candidate, where a
 // false comparison (NaN included) and equal values (signed zeros included) give b. The
@@ -60,7 +71,7 @@ HWY_INLINE hn::Vec<DF> KeepSmaller(DF df, hn::Vec<DF> a, hn::Vec<DF> b) {
 #endif
 }
 
-template <bool kSingleAxis, bool kSharedOrigin>
+template <bool SINGLE_AXIS, bool SHARED_ORIGIN>
 HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     using DF = hn::ScalableTag<float>;
     using DI = hn::RebindToSigned<DF>;
@@ -73,19 +84,19 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     const DU du;
     const size_t N = hn::Lanes(df);
     const size_t refillAt = refillBatch(N);
-    constexpr size_t kMax = hn::MaxLanes(DF());
+    constexpr size_t MAX_LANES = hn::MaxLanes(DF());
 
-    const VF kThird = hn::Set(df, 0.33333334f);
-    const VF kThree = hn::Set(df, 3.0f);
-    const VF kThreshold = hn::Set(df, 0.003f);
-    const VF kOne = hn::Set(df, 1.0f);
-    const VF kZero = hn::Zero(df);
-    const VF kPush = hn::Set(df, 0.001f);
-    const VI kOneI = hn::Set(di, 1);
-    const VI kTwoI = hn::Set(di, 2);
-    const VI kAboveThree = hn::Set(di, ~3);
-    const VI kZeroI = hn::Zero(di);
-    const VI kScratch = hn::Set(di, q.count);
+    const VF third = hn::Set(df, 0.33333334f);
+    const VF three = hn::Set(df, 3.0f);
+    const VF threshold = hn::Set(df, 0.003f);
+    const VF one = hn::Set(df, 1.0f);
+    const VF zero = hn::Zero(df);
+    const VF push = hn::Set(df, 0.001f);
+    const VI oneI = hn::Set(di, 1);
+    const VI twoI = hn::Set(di, 2);
+    const VI aboveThree = hn::Set(di, ~3);
+    const VI zeroI = hn::Zero(di);
+    const VI scratch = hn::Set(di, q.count);
     // Lane j's mask of the lanes below it, to rank the freed lanes.
     static_assert(hn::MaxLanes(DU()) <= 32, "lane ranks are counted in 32-bit masks");
     alignas(64) uint32_t lowerMaskStore[hn::MaxLanes(DU())];
@@ -100,16 +111,16 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     struct Hot {
         VF p[3], local[3], h;
     };
-    alignas(64) float dirStore[kGroups][3][kMax];
-    alignas(64) float faceStore[kGroups][3][kMax];  // 1 when d > 0, else 0
-    alignas(64) float originStore[kGroups][3][kMax];
-    alignas(64) float exitStore[kGroups][kMax];
+    alignas(64) float dirStore[LANE_GROUPS][3][MAX_LANES];
+    alignas(64) float faceStore[LANE_GROUPS][3][MAX_LANES];  // 1 when d > 0, else 0
+    alignas(64) float originStore[LANE_GROUPS][3][MAX_LANES];
+    alignas(64) float exitStore[LANE_GROUPS][MAX_LANES];
     // The budget as the step number on which it runs out: one comparison per step
     // instead of a decrement, a comparison and a store.
-    alignas(64) int32_t deadlineStore[kGroups][kMax];
-    alignas(64) int32_t slotStore[kGroups][kMax];  // the queue index of each lane's result
+    alignas(64) int32_t deadlineStore[LANE_GROUPS][MAX_LANES];
+    alignas(64) int32_t slotStore[LANE_GROUPS][MAX_LANES];  // the queue index of each lane's result
     int32_t tick = 0;  // steps taken so far
-    int32_t nextDeadline[kGroups];  // the earliest deadline of a group's lanes
+    int32_t nextDeadline[LANE_GROUPS];  // the earliest deadline of a group's lanes
 
     // Every lane starts frozen with nothing to write: the first pass fills them all.
     auto initial = [&](int i) {
@@ -118,16 +129,16 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         for (int k = 0; k < 3; ++k) {
             const VF o = hn::Set(df, q.sharedOrigin[k]);
             hn::Store(o, df, originStore[i][k]);
-            hn::Store(kOne, df, dirStore[i][k]);
-            hn::Store(kOne, df, faceStore[i][k]);
+            hn::Store(one, df, dirStore[i][k]);
+            hn::Store(one, df, faceStore[i][k]);
             g.p[k] = o;
             g.local[k] = o;
         }
-        g.h = kZero;
-        hn::Store(kZero, df, exitStore[i]);
+        g.h = zero;
+        hn::Store(zero, df, exitStore[i]);
         hn::Store(hn::Set(di, INT32_MAX), di, deadlineStore[i]);
         nextDeadline[i] = INT32_MAX;
-        hn::Store(kScratch, di, slotStore[i]);
+        hn::Store(scratch, di, slotStore[i]);
         return g;
     };
     int32_t next = 0;
@@ -142,13 +153,9 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         // One store per frozen lane rather than a scatter of every lane (the others to
         // the scratch slot): measured faster, the scatter being slow on AVX-512 parts
         // and emulated elsewhere.
-        alignas(64) float distanceLanes[kMax];
+        alignas(64) float distanceLanes[MAX_LANES];
         hn::Store(distance, df, distanceLanes);
-        uint8_t bytes[8] = {};
-        hn::StoreMaskBits(df, frozen, bytes);
-        uint32_t bits = 0;
-        for (size_t b = 0; b < (N + 7) / 8; ++b) bits |= uint32_t{bytes[b]} << (8 * b);
-        for (; bits != 0; bits &= bits - 1) {
+        for (uint32_t bits = MaskBits(df, frozen); bits != 0; bits &= bits - 1) {
             const int j = __builtin_ctz(bits);
             const int32_t slot = slotStore[i][j];
             q.distance[slot] = distanceLanes[j];
@@ -159,10 +166,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     // The k-th frozen lane (counting from lane 0) takes ray next + k; lanes left over
     // when the queue runs out stay frozen and write to the scratch slot.
     auto refill = [&](Hot& g, int i, MF frozen, size_t frozenCount) {
-        uint8_t bits[8] = {};
-        hn::StoreMaskBits(df, frozen, bits);
-        uint32_t frozenBits = 0;
-        for (size_t b = 0; b < (N + 7) / 8; ++b) frozenBits |= uint32_t{bits[b]} << (8 * b);
+        const uint32_t frozenBits = MaskBits(df, frozen);
         const VI rank = hn::BitCast(di, hn::PopulationCount(hn::And(hn::Set(du, frozenBits), lowerMask)));
         const int32_t waiting = q.count - next;
         const auto take = hn::And(frozen, hn::RebindMask(df, hn::Lt(rank, hn::Set(di, waiting))));
@@ -173,17 +177,17 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             const VF d = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes),
                                         hn::Load(df, dirStore[i][k]));
             hn::Store(d, df, dirStore[i][k]);
-            hn::Store(hn::IfThenElseZero(hn::Gt(d, kZero), kOne), df, faceStore[i][k]);
+            hn::Store(hn::IfThenElseZero(hn::Gt(d, zero), one), df, faceStore[i][k]);
             VF origin = hn::Load(df, originStore[i][k]);
-            if constexpr (!kSharedOrigin) {
+            if constexpr (!SHARED_ORIGIN) {
                 origin = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), origin);
                 hn::Store(origin, df, originStore[i][k]);
             }
             g.p[k] = hn::IfThenElse(take, origin, g.p[k]);
             g.local[k] = hn::IfThenElse(take, origin, g.local[k]);
         }
-        g.h = hn::IfThenElse(take, kOne, g.h);
-        hn::Store(hn::IfThenElse(take, kZero, hn::Load(df, exitStore[i])), df, exitStore[i]);
+        g.h = hn::IfThenElse(take, one, g.h);
+        hn::Store(hn::IfThenElse(take, zero, hn::Load(df, exitStore[i])), df, exitStore[i]);
         // The next step is number tick; the budget runs out on the last of its steps.
         const VI deadline = hn::IfThenElse(takeI, hn::Set(di, tick + TRAVERSAL_BUDGET - 1),
                                            hn::IfThenElse(hn::RebindMask(di, frozen), hn::Set(di, INT32_MAX),
@@ -192,7 +196,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         nextDeadline[i] = hn::GetLane(hn::MinOfLanes(di, deadline));
         const VI slot = hn::Load(di, slotStore[i]);
         hn::Store(hn::IfThenElse(takeI, hn::Add(hn::Set(di, next), rank),
-                                 hn::IfThenElse(hn::RebindMask(di, frozen), kScratch, slot)),
+                                 hn::IfThenElse(hn::RebindMask(di, frozen), scratch, slot)),
                   di, slotStore[i]);
         const int32_t taken = static_cast<int32_t>(frozenCount);
         next += taken < waiting ? taken : waiting;
@@ -202,13 +206,13 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     // lanes fail that test, so nothing they report (position, exit parameter) changes.
     // No branches: the processor can overlap the steps of independent lane groups.
     auto step = [&](Hot& g, int i, MF running, VI now) {
-        g.h = hn::Mul(g.h, kThird);
+        g.h = hn::Mul(g.h, third);
 
         VF f[3], digit[3];
         VI whole[3];
         HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
-            f[k] = hn::Mul(hn::Abs(hn::Sub(g.local[k], hn::ConvertTo(df, TruncToInt32(df, g.local[k])))), kThree);
+            f[k] = hn::Mul(hn::Abs(hn::Sub(g.local[k], hn::ConvertTo(df, TruncToInt32(df, g.local[k])))), three);
             whole[k] = TruncToInt32(df, f[k]);
             digit[k] = hn::ConvertTo(df, whole[k]);
             g.local[k] = f[k];
@@ -219,13 +223,13 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         // and a conversion. Other digits (INT32_MIN, or large ones from coordinates
         // below -2^31) take the squares as written.
         MF middle = hn::RebindMask(
-            df, hn::TestBit(hn::OrAnd(hn::And(whole[0], whole[1]), whole[2], hn::Or(whole[0], whole[1])), kOneI));
+            df, hn::TestBit(hn::OrAnd(hn::And(whole[0], whole[1]), whole[2], hn::Or(whole[0], whole[1])), oneI));
         const VI anyDigit = hn::Or(hn::Or(whole[0], whole[1]), whole[2]);
-        if (HWY_UNLIKELY(!hn::AllTrue(di, hn::Eq(hn::And(anyDigit, kAboveThree), kZeroI)))) {
+        if (HWY_UNLIKELY(!hn::AllTrue(di, hn::Eq(hn::And(anyDigit, aboveThree), zeroI)))) {
             const VI squares = TruncToInt32(df, hn::Add(hn::Add(hn::Mul(digit[0], digit[0]), hn::Mul(digit[1], digit[1])),
                                                         hn::Mul(digit[2], digit[2])));
             // The sum is >= 0 or INT32_MIN, so "mod 4 >= 2" is bit 1.
-            middle = hn::RebindMask(df, hn::TestBit(squares, kTwoI));
+            middle = hn::RebindMask(df, hn::TestBit(squares, twoI));
         }
         const auto empty = hn::And(running, middle);
 
@@ -238,7 +242,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
                            hn::Load(df, dirStore[i][k]));
         };
         VF t;
-        if constexpr (kSingleAxis) {
+        if constexpr (SINGLE_AXIS) {
             t = exitCandidate(0);
         } else {
             const VF e0 = exitCandidate(0);
@@ -246,20 +250,20 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             const VF e2 = exitCandidate(2);
             t = KeepSmaller(df, KeepSmaller(df, e0, e1), e2);
         }
-        const VF stepLength = hn::Add(hn::Mul(t, g.h), kPush);
+        const VF stepLength = hn::Add(hn::Mul(t, g.h), push);
         HWY_UNROLL(3)
         for (int k = 0; k < 3; ++k) {
             g.p[k] = hn::IfThenElse(empty, hn::Add(g.p[k], hn::Mul(hn::Load(df, dirStore[i][k]), stepLength)), g.p[k]);
             g.local[k] = hn::IfThenElse(empty, g.p[k], g.local[k]);
         }
         hn::BlendedStore(t, empty, df, exitStore[i]);
-        g.h = hn::IfThenElse(empty, kOne, g.h);
+        g.h = hn::IfThenElse(empty, one, g.h);
         // A spent budget stops the ray after this iteration's work: freeze it. Rare, so
         // the lanes are only looked at on the earliest deadline of the group.
         if (HWY_UNLIKELY(nextDeadline[i] == tick)) {
             const VI deadline = hn::Load(di, deadlineStore[i]);
             const auto due = hn::Eq(deadline, now);
-            g.h = hn::IfThenElse(hn::And(running, hn::RebindMask(df, due)), kZero, g.h);
+            g.h = hn::IfThenElse(hn::And(running, hn::RebindMask(df, due)), zero, g.h);
             const VI later = hn::IfThenElse(due, hn::Set(di, INT32_MAX), deadline);
             hn::Store(later, di, deadlineStore[i]);
             nextDeadline[i] = hn::GetLane(hn::MinOfLanes(di, later));
@@ -269,12 +273,12 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     // Independent groups of lanes: one group's step is a single long chain of
     // dependent operations, so the other fills the gaps. Named variables rather than an
     // array, so that the compiler keeps them in registers.
-    static_assert(kGroups == 2, "the loop below steps two named groups");
+    static_assert(LANE_GROUPS == 2, "the loop below steps two named groups");
     Hot g0 = initial(0);
     Hot g1 = initial(1);
     for (;;) {
-        const MF running0 = hn::Gt(g0.h, kThreshold);
-        const MF running1 = hn::Gt(g1.h, kThreshold);
+        const MF running0 = hn::Gt(g0.h, threshold);
+        const MF running1 = hn::Gt(g1.h, threshold);
         const MF frozen0 = hn::Not(running0);
         const MF frozen1 = hn::Not(running1);
         const size_t count0 = hn::CountTrue(df, frozen0);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "filters/cross/byte_fields.h"
 #include "filters/cross/cross_smear.h"
 #include "filters/quad/quad_blend.h"
 
@@ -81,6 +82,18 @@ TEST(QuadBlendFilter, SinglePixelMovesUpAndLeft) {
     expected[y * w + x - 1] = v >> 3;
     expected[y * w + x] = v >> 3;
     EXPECT_EQ(p, expected);
+}
+
+// The fast smear works on a pixel's bytes spread over 16-bit fields and back.
+TEST(ByteFields, SpreadAndGatherRoundTrip) {
+    EXPECT_EQ(spreadBytes(0x8040FF01u), 0x0080004000FF0001ull);  // byte 0 in the lowest field
+    for (const uint32_t px : {0u, 0xFFFFFFFFu, 0x8040FF01u, 0x00FF00FFu, 0xFF00FF00u, 0x12345678u}) {
+        EXPECT_EQ(gatherBytes(spreadBytes(px)), px) << std::hex << px;
+        EXPECT_EQ(spreadBytes(px) & ~BYTE_FIELDS, 0u) << std::hex << px;
+    }
+    // Sixteen times the largest byte still fits its field: the fields do not carry.
+    const uint64_t white = spreadBytes(0xFFFFFFFFu);
+    EXPECT_EQ(smearedBytes(white, white, (white << 2) + white + white), white);
 }
 
 }  // namespace

@@ -7,21 +7,30 @@
 
 namespace {
 
-uint32_t fakeNow = 0;
-uint32_t fakeClock() { return fakeNow; }
+// A host whose clock reads whatever the test set and which keeps the lines it is given.
+struct FakeHost {
+    uint32_t now = 0;
+    std::vector<std::string> lines;
 
-std::vector<std::string> lines;
-void collect(const char* text) { lines.emplace_back(text); }
+    FrameHost frameHost() {
+        FrameHost host;
+        host.context = this;
+        host.clockMs = [](void* c) { return static_cast<FakeHost*>(c)->now; };
+        host.reportLine = [](void* c, const char* text) { static_cast<FakeHost*>(c)->lines.emplace_back(text); };
+        return host;
+    }
+};
 
 // Runs one frame per clock value and returns the lines written.
 std::vector<std::string> runFrames(const std::vector<uint32_t>& clockPerFrame) {
     resetFrameRateReport();
-    lines.clear();
+    FakeHost fake;
+    const FrameHost host = fake.frameHost();
     for (uint32_t t : clockPerFrame) {
-        fakeNow = t;
-        reportFrameRate(fakeClock, collect);
+        fake.now = t;
+        reportFrameRate(host);
     }
-    return lines;
+    return fake.lines;
 }
 
 struct ReportCase {
@@ -54,7 +63,7 @@ TEST(ReportFrameRate, ResetsCountAndText) {
 
 TEST(ReportFrameRate, WithoutClockOrSinkNothingIsDue) {
     resetFrameRateReport();
-    for (int i = 0; i < 5; ++i) reportFrameRate(nullptr, nullptr);
+    for (int i = 0; i < 5; ++i) reportFrameRate(FrameHost{});
     EXPECT_EQ(framesSinceReport, 5u);
 }
 

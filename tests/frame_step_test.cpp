@@ -1,10 +1,7 @@
 #include "render/frame_step.h"
 
 #include <gtest/gtest.h>
-#include <omp.h>
 
-#include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,35 +10,21 @@
 #include "render/frame_host.h"
 #include "render/frame_rate.h"
 #include "render/traverse.h"
+#include "tests/frame_support.h"
+#include "tests/test_support.h"
 
 namespace {
 
-bool spaceDown = false;
-bool heldSpace() { return spaceDown; }
-
-int filterCalls = 0;
-void countingFilter(PixelBuffer, int, int) { ++filterCalls; }
-
 class FrameStep : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetFrameState();
-        spaceDown = false;
-        filterCalls = 0;
-        bindFrameHost({heldSpace, nullptr, nullptr, nullptr});
-    }
-    void TearDown() override {
-        resetFrameState();
-        bindFrameHost({nullptr, nullptr, nullptr, nullptr});
-    }
-};
+    void SetUp() override { resetFrameState(); }
+    void TearDown() override { resetFrameState(); }
 
-std::vector<uint32_t> renderFrames(int width, int height, int frames, TrailFilter filter) {
-    bindFrameHost({heldSpace, nullptr, nullptr, filter});
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
-    for (int i = 0; i < frames; ++i) renderFrame(pixels.data(), width, height);
-    return pixels;
-}
+    // Advances the animation by one frame of no pixels.
+    void step() { renderFrameWith(host, nullptr, 0, 0); }
+
+    FrameHost host;
+};
 
 TEST_F(FrameStep, SingleAxisPhaseFollowsTheClock) {
     struct {
@@ -57,7 +40,7 @@ TEST_F(FrameStep, SingleAxisPhaseFollowsTheClock) {
 TEST_F(FrameStep, FirstSingleAxisFrameIs1321) {
     int first = 0;
     for (int frame = 1; frame <= 1400 && first == 0; ++frame) {
-        renderFrame(nullptr, 0, 0);
+        step();
         if (singleAxisStep) first = frame;
     }
     EXPECT_EQ(first, 1321);
@@ -74,120 +57,102 @@ TEST_F(FrameStep, ClockStepRoundsAtLargeValues) {
                  {524288.0f, 0.0f}};
     for (const auto& c : cases) {
         animationTime = c.start;
-        renderFrame(nullptr, 0, 0);
+        step();
         EXPECT_EQ(animationTime - c.start, c.step) << "from " << c.start;
     }
 }
 
 TEST_F(FrameStep, CameraStartsInTheMirroredHalf) {
-    renderFrame(nullptr, 0, 0);
+    step();
     EXPECT_NEAR(framePose(animationTime, 240, 180).view.camera[1], -0.0928451f, 1e-7f);
     for (int frame = 2; frame < 15; ++frame) {
-        renderFrame(nullptr, 0, 0);
+        step();
         EXPECT_LT(framePose(animationTime, 240, 180).view.camera[1], 0.0f) << "frame " << frame;
     }
-    renderFrame(nullptr, 0, 0);
+    step();
     EXPECT_GT(framePose(animationTime, 240, 180).view.camera[1], 0.0f);
 }
 
-TEST_F(FrameStep, HeightZeroIsStillCounted) {
-    bindFrameHost({heldSpace, nullptr, nullptr, countingFilter});
-    renderFrame(nullptr, 240, 0);
-    renderFrame(nullptr, 240, 0);
-    EXPECT_EQ(framesSinceReport, 2u);
-    EXPECT_EQ(filterCalls, 2);
+int filterCalls = 0;
+void countingFilter(PixelBuffer, int, int) { ++filterCalls; }
+void countingFastFilter(PixelBuffer, int, int, std::vector<uint64_t>&) { ++filterCalls; }
+const TrailFilterVariants COUNTING_FILTER = {countingFilter, countingFastFilter};
+
+TEST_F(FrameStep, HeightZeroIsStillCountedAndFiltered) {
+    for (const RenderPath path : {RenderPath::Plain, RenderPath::Fast}) {
+        resetFrameState();
+        filterCalls = 0;
+        host.trailFilter = &COUNTING_FILTER;
+        host.path = path;
+        renderFrameWith(host, nullptr, 240, 0);
+        renderFrameWith(host, nullptr, 240, 0);
+        EXPECT_EQ(framesSinceReport, 2u);
+        EXPECT_EQ(filterCalls, 2);
+    }
 }
 
-TEST_F(FrameStep, SpaceHeldOverwritesAndSkipsTheFilter) {
-    const std::vector<uint32_t> raw = [] {
-        resetFrameState();
-        spaceDown = true;
-        return renderFrames(24, 18, 1, nullptr);
+// The path picks the rows' code and the filter's variant together.
+TEST_F(FrameStep, EachPathRunsItsOwnFilterVariant) {
+    static std::vector<RenderPath> ran;
+    static const TrailFilterVariants recording = {
+        [](PixelBuffer, int, int) { ran.push_back(RenderPath::Plain); },
+        [](PixelBuffer, int, int, std::vector<uint64_t>&) { ran.push_back(RenderPath::Fast); }};
+    host.trailFilter = &recording;
+    for (const RenderPath path : {RenderPath::Plain, RenderPath::Fast}) {
+        ran.clear();
+        host.path = path;
+        std::vector<uint32_t> pixels(8 * 6, 0);
+        renderFrameWith(host, pixels.data(), 8, 6);
+        EXPECT_EQ(ran, std::vector<RenderPath>{path});
+    }
+}
+
+// The bound host is the one renderFrame, the FrameCallback, uses.
+TEST_F(FrameStep, RenderFrameUsesTheBoundHost) {
+    FrameHost bound;
+    bound.trailFilter = &COUNTING_FILTER;
+    bindFrameHost(bound);
+    filterCalls = 0;
+    renderFrame(nullptr, 4, 0);
+    bindFrameHost(FrameHost{});
+    EXPECT_EQ(filterCalls, 1);
+}
+
+// The plain and the fast path at 1, 2 and 3 threads, each against the plain path on one
+// thread. Blended frames show it when the threads do not share a row's columns but each
+// shade all of them: the pixels are then blended more than once.
+struct ThreadCase {
+    const char* label;
+    RenderPath path;
+    int threads;
+};
+
+class ThreadCountTest : public testing::TestWithParam<ThreadCase> {};
+
+std::vector<uint32_t> threeCrossTwoQuadFrames(RenderPath path) {
+    std::vector<uint32_t> frames = renderRun({61, 23, &CROSS_SMEAR_FILTER, 0.0f, 3, {}, path});
+    // Into the single-axis phase, where rays leap far.
+    const std::vector<uint32_t> more = renderRun({61, 23, &QUAD_BLEND_FILTER, 22.0f, 2, {}, path});
+    frames.insert(frames.end(), more.begin(), more.end());
+    return frames;
+}
+
+TEST_P(ThreadCountTest, FramesAreThoseOfThePlainPathOnOneThread) {
+    const std::vector<uint32_t> reference = [] {
+        ThreadCount one(1);
+        return threeCrossTwoQuadFrames(RenderPath::Plain);
     }();
-    resetFrameState();
-    spaceDown = true;
-    bindFrameHost({heldSpace, nullptr, nullptr, countingFilter});
-    std::vector<uint32_t> pixels(24 * 18, 0xDEADBEEFu);
-    renderFrame(pixels.data(), 24, 18);
-    EXPECT_EQ(pixels, raw);
-    EXPECT_EQ(filterCalls, 0);
-
-    spaceDown = false;
-    renderFrame(pixels.data(), 24, 18);
-    EXPECT_EQ(filterCalls, 1) << "releasing Space resumes blend and filter";
-    EXPECT_NE(pixels, raw);
+    ThreadCount threads(GetParam().threads);
+    EXPECT_TRUE(threeCrossTwoQuadFrames(GetParam().path) == reference);
 }
 
-TEST_F(FrameStep, ResultDoesNotDependOnThreadCount) {
-    const int maxThreads = omp_get_max_threads();
-    std::vector<std::vector<uint32_t>> results;
-    for (int threads : {1, 2, 3}) {
-        omp_set_num_threads(threads);
-        resetFrameState();
-        std::vector<uint32_t> frames = renderFrames(61, 23, 3, crossSmearFilter);
-        animationTime = 22.0f;  // into the single-axis phase, where rays leap far
-        std::vector<uint32_t> pixels = renderFrames(61, 23, 2, quadBlendFilter);
-        frames.insert(frames.end(), pixels.begin(), pixels.end());
-        results.push_back(frames);
-    }
-    omp_set_num_threads(maxThreads);
-    EXPECT_EQ(results[0], results[1]);
-    EXPECT_EQ(results[0], results[2]);
-}
-
-// FNV-1a over the pixel words: a fingerprint of a whole frame.
-uint64_t fingerprint(const std::vector<uint32_t>& pixels) {
-    uint64_t h = 1469598103934665603ull;
-    for (uint32_t p : pixels) {
-        for (int i = 0; i < 4; ++i) {
-            h ^= (p >> (8 * i)) & 0xFF;
-            h *= 1099511628211ull;
-        }
-    }
-    return h;
-}
-
-void writePpm(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fprintf(f, "P6\n%d %d\n255\n", width, height);
-    for (uint32_t p : pixels) {
-        const unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
-                                      static_cast<unsigned char>(p)};
-        std::fwrite(rgb, 1, 3, f);
-    }
-    std::fclose(f);
-}
-
-// Whole frames pinned to the values the arithmetic gives, so any change to any path shows.
-// On a mismatch the frame is written to the test output folder to look at.
-TEST_F(FrameStep, GoldenFrames) {
-    struct Golden {
-        const char* name;
-        float startClock;  // animationTime before the first frame
-        int frames;
-        TrailFilter filter;
-        bool raw;
-        uint64_t hash;
-    } cases[] = {
-        {"cross-frames-1-to-3", 0.0f, 3, crossSmearFilter, false, 0x4dbf91a0d3f2af84ull},
-        {"quad-frames-1-to-3", 0.0f, 3, quadBlendFilter, false, 0x9821db169586d384ull},
-        {"raw-mid-flight", 599 * CLOCK_STEP, 1, nullptr, true, 0xd578417b1fafb1a2ull},
-        {"raw-single-axis", 22.0f, 1, nullptr, true, 0xb2d468e3168fedcdull},
-    };
-    for (const Golden& c : cases) {
-        resetFrameState();
-        animationTime = c.startClock;
-        spaceDown = c.raw;
-        const std::vector<uint32_t> pixels = renderFrames(240, 180, c.frames, c.filter);
-        const uint64_t got = fingerprint(pixels);
-        EXPECT_EQ(got, c.hash) << c.name << ": got 0x" << std::hex << got;
-        if (got != c.hash) {
-            const std::string path = std::string(SPONGE_TEST_OUTPUT_DIR) + "/" + c.name + ".ppm";
-            writePpm(path, pixels, 240, 180);
-            ADD_FAILURE() << "actual frame written to " << path;
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(PathsAndThreads, ThreadCountTest,
+                         testing::Values(ThreadCase{"Plain1", RenderPath::Plain, 1},
+                                         ThreadCase{"Plain2", RenderPath::Plain, 2},
+                                         ThreadCase{"Plain3", RenderPath::Plain, 3},
+                                         ThreadCase{"Fast1", RenderPath::Fast, 1},
+                                         ThreadCase{"Fast2", RenderPath::Fast, 2},
+                                         ThreadCase{"Fast3", RenderPath::Fast, 3}),
+                         CaseLabel());
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The fast path must give the plain path's pixels bit for bit, on every Highway target
-// compiled in, at any thread count and size.
+// compiled in, at any thread count and size. Each target is a test of its own
+// (SimdTraversal.RandomRays/AVX2, ...): the fixture forces the fast path onto it and
+// releases it again however the test ends.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,21 +12,17 @@
 #include <string>
 #include <vector>
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
-
-#include "hwy/targets.h"
 #include "filters/cross/cross_smear.h"
 #include "filters/quad/quad_blend.h"
+#include "hwy/targets.h"
+#include "hwy/tests/hwy_gtest.h"
 #include "render/fast_path.h"
 #include "render/float_to_int.h"
-#include "render/frame_host.h"
 #include "render/frame_step.h"
-#include "render/pixel_storage.h"
 #include "render/render_path.h"
 #include "render/shade_row.h"
 #include "render/traverse.h"
+#include "tests/frame_support.h"
 
 namespace {
 
@@ -40,20 +38,14 @@ float floatOf(uint32_t b) {
     return x;
 }
 
-// Runs body once per compiled target this CPU can run, with the fast path forced onto
-// it, and restores the best target afterwards.
-template <class Body>
-void forEachTarget(Body body) {
-    const std::vector<int64_t> targets = fastTargets();
-    ASSERT_FALSE(targets.empty());
-    for (const int64_t target : targets) {
-        forceFastTarget(target);
-        SCOPED_TRACE(fastTargetName());
-        ASSERT_STREQ(fastTargetName(), hwy::TargetName(target));
-        body();
+// One test per compiled target this CPU can run, with the fast path forced onto it.
+class SimdTarget : public hwy::TestWithParamTarget {
+protected:
+    void SetUp() override {
+        hwy::TestWithParamTarget::SetUp();
+        ASSERT_STREQ(fastTargetName(), hwy::TargetName(GetParam()));
     }
-    forceFastTarget(0);
-}
+};
 
 // Positions and directions a traversal may meet, including what the frame never gives.
 float interestingFloat(std::mt19937& rng) {
@@ -113,7 +105,10 @@ void expectSameTraversal(const std::vector<float> origin[3], const std::vector<f
     singleAxisStep = 0;
 }
 
-TEST(SimdConversion, TruncationGivesInt32MinForNanAndOutOfRange) {
+using SimdConversion = SimdTarget;
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(SimdConversion);
+
+TEST_P(SimdConversion, TruncationGivesInt32MinForNanAndOutOfRange) {
     // Built at run time from bit patterns, so the compiler cannot fold the conversions.
     std::vector<float> in;
     for (const uint32_t bits : {0x7FC00000u, 0xFFC00000u, 0x7F800001u, 0x7FFFFFFFu, 0x7F800000u, 0xFF800000u,
@@ -125,51 +120,50 @@ TEST(SimdConversion, TruncationGivesInt32MinForNanAndOutOfRange) {
     for (int i = 0; i < 5000; ++i) in.push_back(floatOf(static_cast<uint32_t>(rng())));
     for (int i = 0; i < 5000; ++i) in.push_back(std::uniform_real_distribution<float>(-1e10f, 1e10f)(rng));
     std::vector<int32_t> out(in.size());
-    forEachTarget([&] {
-        truncateFloatsFast(in.size(), in.data(), out.data());
-        for (size_t i = 0; i < in.size(); ++i) {
-            ASSERT_EQ(out[i], truncToInt32(in[i])) << "bits " << std::hex << bitsOf(in[i]);
-        }
-    });
+    truncateFloatsFast(in.size(), in.data(), out.data());
+    for (size_t i = 0; i < in.size(); ++i) {
+        ASSERT_EQ(out[i], truncToInt32(in[i])) << "bits " << std::hex << bitsOf(in[i]);
+    }
 }
 
-TEST(SimdTraversal, RandomRaysMatchTheScalarTraversal) {
-    forEachTarget([] {
-        for (const int32_t singleAxis : {0, 1}) {
-            std::mt19937 rng(1234 + singleAxis);
-            std::vector<float> origin[3], dir[3];
-            // Ordinary rays from inside the lattice, as the frames cast them ...
-            for (int i = 0; i < 3000; ++i) {
-                std::uniform_real_distribution<float> pos(-4.0f, 4.0f), unit(-1.0f, 1.0f);
-                float d[3] = {unit(rng), unit(rng), unit(rng)};
-                const float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-                for (int k = 0; k < 3; ++k) {
-                    origin[k].push_back(pos(rng));
-                    dir[k].push_back(d[k] / len);
-                }
+using SimdTraversal = SimdTarget;
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(SimdTraversal);
+
+TEST_P(SimdTraversal, RandomRaysMatchTheScalarTraversal) {
+    for (const int32_t singleAxis : {0, 1}) {
+        std::mt19937 rng(1234 + singleAxis);
+        std::vector<float> origin[3], dir[3];
+        // Ordinary rays from inside the lattice, as the frames cast them ...
+        for (int i = 0; i < 3000; ++i) {
+            std::uniform_real_distribution<float> pos(-4.0f, 4.0f), unit(-1.0f, 1.0f);
+            float d[3] = {unit(rng), unit(rng), unit(rng)};
+            const float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            for (int k = 0; k < 3; ++k) {
+                origin[k].push_back(pos(rng));
+                dir[k].push_back(d[k] / len);
             }
-            // ... and any mixture of zeros, NaN, infinities and huge values.
-            for (int i = 0; i < 3000; ++i) {
-                for (int k = 0; k < 3; ++k) {
-                    origin[k].push_back(interestingFloat(rng));
-                    dir[k].push_back(interestingFloat(rng));
-                }
-            }
-            // Tiny first components leap far in the single-axis phase.
-            for (int i = 0; i < 500; ++i) {
-                origin[0].push_back(0.5f);
-                origin[1].push_back(static_cast<float>(i) * 0.37f);
-                origin[2].push_back(0.5f);
-                dir[0].push_back(std::ldexp(1.0f, -(i % 40)) * (i % 2 ? 1.0f : -1.0f));
-                dir[1].push_back(0.6f);
-                dir[2].push_back(0.8f);
-            }
-            expectSameTraversal(origin, dir, singleAxis);
         }
-    });
+        // ... and any mixture of zeros, NaN, infinities and huge values.
+        for (int i = 0; i < 3000; ++i) {
+            for (int k = 0; k < 3; ++k) {
+                origin[k].push_back(interestingFloat(rng));
+                dir[k].push_back(interestingFloat(rng));
+            }
+        }
+        // Tiny first components leap far in the single-axis phase.
+        for (int i = 0; i < 500; ++i) {
+            origin[0].push_back(0.5f);
+            origin[1].push_back(static_cast<float>(i) * 0.37f);
+            origin[2].push_back(0.5f);
+            dir[0].push_back(std::ldexp(1.0f, -(i % 40)) * (i % 2 ? 1.0f : -1.0f));
+            dir[1].push_back(0.6f);
+            dir[2].push_back(0.8f);
+        }
+        expectSameTraversal(origin, dir, singleAxis);
+    }
 }
 
-TEST(SimdTraversal, DigitBoundariesMatchTheScalarTraversal) {
+TEST_P(SimdTraversal, DigitBoundariesMatchTheScalarTraversal) {
     // Origins on the edges of the digit arithmetic: exact thirds and integers (a digit
     // equal to its f), signed zeros, the ends of the int32 range, and the floats just
     // below -2^31, whose conversion gives INT32_MIN although their fraction is a
@@ -180,40 +174,39 @@ TEST(SimdTraversal, DigitBoundariesMatchTheScalarTraversal) {
                              0.5f,          -0.5f,         2.0f,          1.0f / 9.0f,  2147483520.0f, 2147483648.0f,
                              -2147483648.0f, -2147483904.0f, -3e9f,       -4294967040.0f, -2147486464.0f, 1e-40f, -1e-40f};
     const float DIRS[] = {1.0f, -1.0f, 0.0f, -0.0f, 0.6f, -0.8f, 1e-7f, -1e-20f, 1e20f, 3.0f};
-    forEachTarget([&] {
-        for (const int32_t singleAxis : {0, 1}) {
-            std::mt19937 rng(77 + singleAxis);
-            std::vector<float> origin[3], dir[3];
-            for (int i = 0; i < 6000; ++i) {
-                for (int k = 0; k < 3; ++k) {
-                    origin[k].push_back(ORIGINS[rng() % (sizeof ORIGINS / sizeof ORIGINS[0])]);
-                    dir[k].push_back(DIRS[rng() % (sizeof DIRS / sizeof DIRS[0])]);
-                }
+    for (const int32_t singleAxis : {0, 1}) {
+        std::mt19937 rng(77 + singleAxis);
+        std::vector<float> origin[3], dir[3];
+        for (int i = 0; i < 6000; ++i) {
+            for (int k = 0; k < 3; ++k) {
+                origin[k].push_back(ORIGINS[rng() % (sizeof ORIGINS / sizeof ORIGINS[0])]);
+                dir[k].push_back(DIRS[rng() % (sizeof DIRS / sizeof DIRS[0])]);
             }
-            expectSameTraversal(origin, dir, singleAxis);
         }
-    });
+        expectSameTraversal(origin, dir, singleAxis);
+    }
 }
 
-TEST(SimdTraversal, QueueSizesAroundTheLaneCount) {
+TEST_P(SimdTraversal, QueueSizesAroundTheLaneCount) {
     // Queues shorter than, equal to and just past a vector, and past a chunk.
-    forEachTarget([] {
-        std::mt19937 rng(99);
-        for (const size_t n : {size_t{0}, size_t{1}, size_t{3}, size_t{15}, size_t{16}, size_t{17}, size_t{33},
-                               size_t{1023}, size_t{1024}, size_t{1025}, size_t{2100}}) {
-            std::vector<float> origin[3], dir[3];
-            for (size_t i = 0; i < n; ++i) {
-                for (int k = 0; k < 3; ++k) {
-                    origin[k].push_back(std::uniform_real_distribution<float>(-2.0f, 2.0f)(rng));
-                    dir[k].push_back(std::uniform_real_distribution<float>(-1.0f, 1.0f)(rng));
-                }
+    std::mt19937 rng(99);
+    for (const size_t n : {size_t{0}, size_t{1}, size_t{3}, size_t{15}, size_t{16}, size_t{17}, size_t{33},
+                           size_t{1023}, size_t{1024}, size_t{1025}, size_t{2100}}) {
+        std::vector<float> origin[3], dir[3];
+        for (size_t i = 0; i < n; ++i) {
+            for (int k = 0; k < 3; ++k) {
+                origin[k].push_back(std::uniform_real_distribution<float>(-2.0f, 2.0f)(rng));
+                dir[k].push_back(std::uniform_real_distribution<float>(-1.0f, 1.0f)(rng));
             }
-            expectSameTraversal(origin, dir, 0);
         }
-    });
+        expectSameTraversal(origin, dir, 0);
+    }
 }
 
-TEST(SimdPacking, ChannelValuesPackAsThePlainPath) {
+using SimdPacking = SimdTarget;
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(SimdPacking);
+
+TEST_P(SimdPacking, ChannelValuesPackAsThePlainPath) {
     // The product is formed in double precision as in the plain path. Check the floats
     // on both sides of every byte boundary k / 255, where a rounded single-precision
     // product would go wrong, and a sample of all floats in [0, 1].
@@ -235,122 +228,77 @@ TEST(SimdPacking, ChannelValuesPackAsThePlainPath) {
         blue.push_back(red[(i * 7919) % red.size()]);
     }
     std::vector<uint32_t> packed(red.size());
-    forEachTarget([&] {
-        packColoursFast(red.size(), red.data(), green.data(), blue.data(), packed.data());
-        size_t mismatches = 0;
-        for (size_t i = 0; i < red.size() && mismatches < 5; ++i) {
-            const uint32_t expected = packColour(red[i], green[i], blue[i]);
-            if (packed[i] != expected) {
-                ++mismatches;
-                ADD_FAILURE() << "channels " << red[i] << ", " << green[i] << ", " << blue[i] << ": plain "
-                              << std::hex << expected << ", fast " << packed[i];
-            }
+    packColoursFast(red.size(), red.data(), green.data(), blue.data(), packed.data());
+    size_t mismatches = 0;
+    for (size_t i = 0; i < red.size() && mismatches < 5; ++i) {
+        const uint32_t expected = packColour(red[i], green[i], blue[i]);
+        if (packed[i] != expected) {
+            ++mismatches;
+            ADD_FAILURE() << "channels " << red[i] << ", " << green[i] << ", " << blue[i] << ": plain " << std::hex
+                          << expected << ", fast " << packed[i];
         }
-    });
+    }
 }
 
 // Renders the same frames on both paths from the same starting buffer and clock, and
 // compares every frame's buffer word for word.
-struct FrameRun {
-    int width;
-    int height;
-    TrailFilter filter;
-    float startClock;  // animationTime before the first frame
-    int frames;
-    bool raw;  // render as if Space were held
-};
-
-bool spaceHeldTrue() { return true; }
-
-std::vector<uint32_t> renderRun(const FrameRun& run, RenderPath path, const std::vector<uint32_t>& start) {
-    const PixelStorage buffer = allocatePixels(run.width, run.height);
-    std::vector<uint32_t> frames;
-    const size_t size = static_cast<size_t>(run.width) * static_cast<size_t>(run.height);
-    if (size) std::memcpy(buffer.get(), start.data(), size * sizeof(uint32_t));
-    resetFrameState();
-    animationTime = run.startClock;
-    bindFrameHost({run.raw ? spaceHeldTrue : nullptr, nullptr, nullptr, run.filter});
-    setRenderPath(path);
-    for (int f = 0; f < run.frames; ++f) {
-        renderFrame(buffer.get(), run.width, run.height);
-        frames.insert(frames.end(), buffer.get(), buffer.get() + size);
-    }
-    setRenderPath(RenderPath::Fast);
-    bindFrameHost({nullptr, nullptr, nullptr, nullptr});
-    resetFrameState();
-    return frames;
-}
-
-size_t wordsOf(const FrameRun& run) { return static_cast<size_t>(run.width) * static_cast<size_t>(run.height); }
-
 std::vector<uint32_t> startBuffer(const FrameRun& run) {
     std::mt19937 rng(7);
-    std::vector<uint32_t> start(wordsOf(run));
+    std::vector<uint32_t> start(static_cast<size_t>(run.width) * static_cast<size_t>(run.height));
     for (uint32_t& px : start) px = static_cast<uint32_t>(rng());  // the top byte too
     return start;
 }
 
-struct ThreadCountGuard {
-#ifdef _OPENMP
-    int saved = omp_get_max_threads();
-    ~ThreadCountGuard() { omp_set_num_threads(saved); }
-#endif
-};
-
-void setThreads(int n) {
-#ifdef _OPENMP
-    omp_set_num_threads(n);
-#else
-    (void)n;
-#endif
+// The plain path on one thread: it is the reference.
+std::vector<uint32_t> plainFrames(FrameRun run) {
+    ThreadCount one(1);
+    run.path = RenderPath::Plain;
+    return renderRun(run, startBuffer(run));
 }
 
-// The plain path on one thread: it is the reference, and its pixels do not depend on
-// the thread count.
-std::vector<uint32_t> plainFrames(const FrameRun& run) {
-    ThreadCountGuard guard;
-    setThreads(1);
-    return renderRun(run, RenderPath::Plain, startBuffer(run));
-}
-
-void expectSameFrames(const FrameRun& run, const std::vector<uint32_t>& plain, const std::string& what) {
+void expectSameFrames(FrameRun run, const std::vector<uint32_t>& plain, const std::string& what) {
     SCOPED_TRACE(what);
-    const std::vector<uint32_t> fast = renderRun(run, RenderPath::Fast, startBuffer(run));
+    run.path = RenderPath::Fast;
+    const std::vector<uint32_t> fast = renderRun(run, startBuffer(run));
     ASSERT_EQ(plain.size(), fast.size());
-    const size_t size = wordsOf(run);
+    const size_t size = static_cast<size_t>(run.width) * static_cast<size_t>(run.height);
     for (size_t i = 0; i < plain.size(); ++i) {
         if (plain[i] != fast[i]) {
             const size_t frame = size ? i / size : 0, at = size ? i % size : 0;
-            FAIL() << "frame " << frame + 1 << " pixel (" << at % run.width << ", " << at / run.width
-                   << "): plain " << std::hex << plain[i] << ", fast " << fast[i];
+            FAIL() << "frame " << frame + 1 << " pixel (" << at % static_cast<size_t>(run.width) << ", "
+                   << at / static_cast<size_t>(run.width) << "): plain " << std::hex << plain[i] << ", fast "
+                   << fast[i];
         }
     }
 }
 
-// Compares the run on every target at every thread count.
-void expectSameFramesEverywhere(const FrameRun& run, std::initializer_list<int> threadCounts,
-                                const std::string& what) {
+// Compares the run at every thread count.
+void expectSameFramesAtThreads(const FrameRun& run, std::initializer_list<int> threadCounts, const std::string& what) {
     const std::vector<uint32_t> plain = plainFrames(run);
-    ThreadCountGuard guard;
-    forEachTarget([&] {
-        for (const int threads : threadCounts) {
-            setThreads(threads);
-            expectSameFrames(run, plain, what + ", " + std::to_string(threads) + " threads");
-        }
-    });
+    for (const int threads : threadCounts) {
+        ThreadCount count(threads);
+        expectSameFrames(run, plain, what + ", " + std::to_string(threads) + " threads");
+    }
 }
 
 struct FilterCase {
     const char* name;
-    TrailFilter filter;
+    const TrailFilterVariants* filter;
     bool raw;
 };
-const FilterCase FILTERS[] = {{"cross", crossSmearFilter, false},
-                              {"quad", quadBlendFilter, false},
+const FilterCase FILTERS[] = {{"cross", &CROSS_SMEAR_FILTER, false},
+                              {"quad", &QUAD_BLEND_FILTER, false},
                               {"none", nullptr, false},
-                              {"raw", crossSmearFilter, true}};
+                              {"raw", &CROSS_SMEAR_FILTER, true}};
 
-TEST(SimdFrames, SmallAndOddSizesEveryTargetThreadCountAndFilter) {
+FrameRun frameRun(int width, int height, const FilterCase& f, float startClock, int frames) {
+    return {width, height, f.filter, startClock, frames, f.raw ? allRaw() : RawFrames{}};
+}
+
+using SimdFrames = SimdTarget;
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(SimdFrames);
+
+TEST_P(SimdFrames, SmallAndOddSizesEveryThreadCountAndFilter) {
     struct Size {
         int width, height;
     };
@@ -358,60 +306,50 @@ TEST(SimdFrames, SmallAndOddSizesEveryTargetThreadCountAndFilter) {
     for (const Size& s : SIZES) {
         for (const FilterCase& f : FILTERS) {
             // Frames 1-3, where the camera is still in the mirrored half of the lattice.
-            expectSameFramesEverywhere({s.width, s.height, f.filter, 0.0f, 3, f.raw}, {1, 2, 3},
-                                       std::to_string(s.width) + "x" + std::to_string(s.height) + " " + f.name);
+            expectSameFramesAtThreads(frameRun(s.width, s.height, f, 0.0f, 3), {1, 2, 3},
+                                      std::to_string(s.width) + "x" + std::to_string(s.height) + " " + f.name);
         }
     }
 }
 
-TEST(SimdFrames, SingleAxisPhaseAndFarLeaps) {
+TEST_P(SimdFrames, SingleAxisPhaseAndFarLeaps) {
     for (const FilterCase& f : FILTERS) {
         // Just before the clock reaches 22.0: the last three-axis frames and the first
         // single-axis ones, in which rays with a small first component leap far.
-        expectSameFramesEverywhere({240, 180, f.filter, 21.98f, 4, f.raw}, {1, 2},
-                                   std::string("into single-axis, ") + f.name);
+        expectSameFramesAtThreads(frameRun(240, 180, f, 21.98f, 4), {1, 2}, std::string("into single-axis, ") + f.name);
         // And the switch back at 30.0.
-        expectSameFramesEverywhere({97, 61, f.filter, 29.97f, 4, f.raw}, {2},
-                                   std::string("back to three axes, ") + f.name);
+        expectSameFramesAtThreads(frameRun(97, 61, f, 29.97f, 4), {2}, std::string("back to three axes, ") + f.name);
     }
 }
 
-TEST(SimdFrames, FullHdFrames) {
-    // The best target only, on two threads: the sizes above cover the rest, and the
-    // plain path is slow at this size.
-    ThreadCountGuard guard;
-    setThreads(2);
-    const FrameRun RUNS[] = {{1920, 1080, crossSmearFilter, 0.0f, 1, true},
-                             {1920, 1080, crossSmearFilter, 23.0f, 1, false},
-                             {1920, 1080, quadBlendFilter, 5.0f, 1, false}};
+TEST_P(SimdFrames, PathNamesTheTarget) {
+    EXPECT_STREQ(renderPathName(RenderPath::Plain), "plain");
+    EXPECT_STREQ(renderPathName(RenderPath::Fast), hwy::TargetName(GetParam()));
+}
+
+// The best target only, on two threads: the sizes above cover the rest, and the plain path
+// is slow at this size.
+TEST(SimdFullHd, FramesOnTheBestTarget) {
+    ThreadCount two(2);
+    const FrameRun RUNS[] = {{1920, 1080, &CROSS_SMEAR_FILTER, 0.0f, 1, allRaw()},
+                             {1920, 1080, &CROSS_SMEAR_FILTER, 23.0f, 1},
+                             {1920, 1080, &QUAD_BLEND_FILTER, 5.0f, 1}};
     for (const FrameRun& run : RUNS) {
         expectSameFrames(run, plainFrames(run), "1920x1080 at clock " + std::to_string(run.startClock));
     }
 }
 
-TEST(SimdFrames, PathNamesTheTarget) {
-    setRenderPath(RenderPath::Plain);
-    EXPECT_STREQ(renderPathName(), "plain");
-    setRenderPath(RenderPath::Fast);
-    forEachTarget([] { EXPECT_STREQ(renderPathName(), fastTargetName()); });
-    EXPECT_STRNE(renderPathName(), "plain");
-}
-
-}  // namespace
-
-namespace {
-
 // Random words with the bits of `set` forced on: byte values near 255 give the largest
 // sums the fast filters form.
-void expectSameFilter(void (*plain)(PixelBuffer, int, int), void (*fast)(PixelBuffer, int, int), int width,
-                      int height, uint32_t seed, uint32_t set = 0) {
+void expectSameFilter(const TrailFilterVariants& filter, int width, int height, uint32_t seed, uint32_t set = 0) {
     std::mt19937 rng(seed);
     const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
     std::vector<uint32_t> a(size + 1), b(size + 1);
     for (uint32_t& px : a) px = static_cast<uint32_t>(rng()) | set;
     b = a;
-    plain(a.data(), width, height);
-    fast(b.data(), width, height);
+    std::vector<uint64_t> scratch;
+    filter.plain(a.data(), width, height);
+    filter.fast(b.data(), width, height, scratch);
     for (size_t i = 0; i <= size; ++i) {
         if (a[i] != b[i]) {
             FAIL() << width << "x" << height << " word " << i << ": plain " << std::hex << a[i] << ", fast " << b[i];
@@ -419,25 +357,26 @@ void expectSameFilter(void (*plain)(PixelBuffer, int, int), void (*fast)(PixelBu
     }
 }
 
-TEST(SimdFilters, FastFiltersMatchThePlainOnes) {
-    forEachTarget([] {
-        uint32_t seed = 1;
-        for (int height = 0; height <= 11; ++height) {
-            for (int width = 0; width <= 37; ++width) {
-                expectSameFilter(crossSmearFilterPlain, crossSmearFilterFast, width, height, ++seed);
-                expectSameFilter(quadBlendFilterPlain, quadBlendFilterFast, width, height, ++seed);
-            }
+using SimdFilters = SimdTarget;
+HWY_TARGET_INSTANTIATE_TEST_SUITE_P(SimdFilters);
+
+TEST_P(SimdFilters, FastFiltersMatchThePlainOnes) {
+    uint32_t seed = 1;
+    for (int height = 0; height <= 11; ++height) {
+        for (int width = 0; width <= 37; ++width) {
+            expectSameFilter(CROSS_SMEAR_FILTER, width, height, ++seed);
+            expectSameFilter(QUAD_BLEND_FILTER, width, height, ++seed);
         }
-        const int SIZES[][2] = {{241, 3}, {3, 241}, {240, 180}, {17, 1000}, {1920, 1080}};
-        for (const auto& s : SIZES) {
-            expectSameFilter(crossSmearFilterPlain, crossSmearFilterFast, s[0], s[1], ++seed);
-            expectSameFilter(quadBlendFilterPlain, quadBlendFilterFast, s[0], s[1], ++seed);
-        }
-        for (const uint32_t set : {0xF0F0F0F0u, 0xFFFFFFFFu}) {
-            expectSameFilter(crossSmearFilterPlain, crossSmearFilterFast, 67, 13, ++seed, set);
-            expectSameFilter(quadBlendFilterPlain, quadBlendFilterFast, 67, 13, ++seed, set);
-        }
-    });
+    }
+    const int SIZES[][2] = {{241, 3}, {3, 241}, {240, 180}, {17, 1000}, {1920, 1080}};
+    for (const auto& s : SIZES) {
+        expectSameFilter(CROSS_SMEAR_FILTER, s[0], s[1], ++seed);
+        expectSameFilter(QUAD_BLEND_FILTER, s[0], s[1], ++seed);
+    }
+    for (const uint32_t set : {0xF0F0F0F0u, 0xFFFFFFFFu}) {
+        expectSameFilter(CROSS_SMEAR_FILTER, 67, 13, ++seed, set);
+        expectSameFilter(QUAD_BLEND_FILTER, 67, 13, ++seed, set);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Holding Space shows raw frames: neither blended with what the buffer held nor filtered.
-// Driven through the renderer's key query, which the window host answers from SDL's
-// keyboard state, so no window or timing is involved.
+// Driven through the renderer's key query, which a window host answers from its keyboard
+// state, so no window or timing is involved.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,34 +17,44 @@ namespace {
 constexpr int WIDTH = 240;
 constexpr int HEIGHT = 180;
 
-// What the stubbed host sees and answers.
-std::vector<bool> spacePattern;  // held or not, per frame
-size_t spaceQueries = 0;
-int filterRuns = 0;
-TrailFilter boundFilter = nullptr;
+// What the scripted host answers and what it saw.
+struct ScriptedHost {
+    std::vector<bool> pattern;  // Space held or not, per frame
+    size_t spaceQueries = 0;
+    int filterRuns = 0;
+    const TrailFilterVariants* filter = nullptr;
+};
 
-bool scriptedSpace() {
-    const bool held = spaceQueries < spacePattern.size() && spacePattern[spaceQueries];
-    ++spaceQueries;
+ScriptedHost* current = nullptr;  // for the counting filter, which gets no context
+
+bool scriptedSpace(void* context) {
+    ScriptedHost* s = static_cast<ScriptedHost*>(context);
+    const bool held = s->spaceQueries < s->pattern.size() && s->pattern[s->spaceQueries];
+    ++s->spaceQueries;
     return held;
 }
 
-void countingFilter(PixelBuffer pixels, int width, int height) {
-    ++filterRuns;
-    boundFilter(pixels, width, height);
+void countingFilter(PixelBuffer pixels, int width, int height, std::vector<uint64_t>& scratch) {
+    ++current->filterRuns;
+    current->filter->fast(pixels, width, height, scratch);
 }
+void countingPlainFilter(PixelBuffer, int, int) { FAIL() << "the fast path runs the fast variant"; }
+const TrailFilterVariants COUNTING = {countingPlainFilter, countingFilter};
 
 // Renders one frame per entry of pattern from the first frame of the animation, into a
 // buffer that starts with fill in every word.
-std::vector<uint32_t> renderSequence(const std::vector<bool>& pattern, uint32_t fill) {
+std::vector<uint32_t> renderSequence(ScriptedHost& script, uint32_t fill) {
     resetFrameState();
-    spacePattern = pattern;
-    spaceQueries = 0;
-    filterRuns = 0;
-    bindFrameHost({scriptedSpace, nullptr, nullptr, countingFilter});
+    current = &script;
+    FrameWorkspace workspace;
+    FrameHost host;
+    host.context = &script;
+    host.spaceHeld = scriptedSpace;
+    host.trailFilter = &COUNTING;
+    host.workspace = &workspace;
     std::vector<uint32_t> pixels(WIDTH * HEIGHT, fill);
-    for (size_t i = 0; i < pattern.size(); ++i) renderFrame(pixels.data(), WIDTH, HEIGHT);
-    bindFrameHost({nullptr, nullptr, nullptr, nullptr});
+    for (size_t i = 0; i < script.pattern.size(); ++i) renderFrameWith(host, pixels.data(), WIDTH, HEIGHT);
+    current = nullptr;
     return pixels;
 }
 
@@ -72,28 +82,18 @@ const SpaceCase spaceCases[] = {
     {"after release the frame is blended, not raw", {false, true, false}, {false, true, true}, false},
 };
 
-struct FilterCase {
-    const char* name;
-    TrailFilter filter;
-};
-
-const FilterCase filterCases[] = {{"cross", crossSmearFilter}, {"quad", quadBlendFilter}};
-
 TEST(SpaceKey, HeldFramesAreRaw) {
-    for (const FilterCase& f : filterCases) {
-        boundFilter = f.filter;
+    for (const TrailFilterVariants* filter : {&CROSS_SMEAR_FILTER, &QUAD_BLEND_FILTER}) {
         for (const SpaceCase& c : spaceCases) {
-            SCOPED_TRACE(std::string(f.name) + ": " + c.why);
-            const std::vector<uint32_t> a = renderSequence(c.pattern, 0);
-            EXPECT_EQ(spaceQueries, c.pattern.size()) << "Space is sampled once per frame";
-            EXPECT_EQ(filterRuns, unheldFrames(c.pattern)) << "the trail filter runs on blended frames only";
-            const std::vector<uint32_t> b = renderSequence(c.other, GARBAGE);
-            EXPECT_EQ(filterRuns, unheldFrames(c.other));
-            if (c.same) {
-                EXPECT_TRUE(a == b);
-            } else {
-                EXPECT_FALSE(a == b);
-            }
+            SCOPED_TRACE(std::string(filter == &CROSS_SMEAR_FILTER ? "cross: " : "quad: ") + c.why);
+            ScriptedHost a{c.pattern, 0, 0, filter};
+            const std::vector<uint32_t> first = renderSequence(a, 0);
+            EXPECT_EQ(a.spaceQueries, c.pattern.size()) << "Space is sampled once per frame";
+            EXPECT_EQ(a.filterRuns, unheldFrames(c.pattern)) << "the trail filter runs on blended frames only";
+            ScriptedHost b{c.other, 0, 0, filter};
+            const std::vector<uint32_t> second = renderSequence(b, GARBAGE);
+            EXPECT_EQ(b.filterRuns, unheldFrames(c.other));
+            EXPECT_EQ(first == second, c.same);
         }
     }
 }
@@ -101,8 +101,8 @@ TEST(SpaceKey, HeldFramesAreRaw) {
 // The last frame of a held run must be exactly what the frame draws when nothing came before:
 // every word replaced, top byte cleared.
 TEST(SpaceKey, HeldFrameClearsTheTopByte) {
-    boundFilter = crossSmearFilter;
-    const std::vector<uint32_t> pixels = renderSequence({true}, GARBAGE);
+    ScriptedHost script{{true}, 0, 0, &CROSS_SMEAR_FILTER};
+    const std::vector<uint32_t> pixels = renderSequence(script, GARBAGE);
     for (uint32_t p : pixels) ASSERT_EQ(p >> 24, 0u);
 }
 

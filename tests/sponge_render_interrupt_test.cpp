@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/sponge_render_support.h"
+#include "tests/run_program.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -17,8 +18,6 @@ struct InterruptCase {
     int signal;
 };
 
-// ctest lists each case by its label rather than by its bytes.
-void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.label; }
 
 class InterruptTest : public testing::TestWithParam<InterruptCase> {};
 
@@ -50,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Videos, InterruptTest,
                                          InterruptCase{"WebmCtrlC", "fly.webm", SIGINT},
                                          InterruptCase{"Y4mCtrlC", "fly.y4m", SIGINT},
                                          InterruptCase{"Y4mTerm", "fly.y4m", SIGTERM}),
-                         [](const testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.label); });
+                         CaseLabel());
 
 TEST(Interrupt, SequenceKeepsEveryFinishedFrameWhole) {
     const std::string dir = freshTestDir();
@@ -66,8 +65,8 @@ TEST(Interrupt, SequenceKeepsEveryFinishedFrameWhole) {
     const std::vector<std::string> files = listDir(dir);
     EXPECT_EQ(files.size(), static_cast<size_t>(last));
     for (const std::string& name : files) {
-        int w = 0, h = 0;
-        EXPECT_TRUE(decodeImage(dir + "/" + name, &w, &h)) << name;
+        RgbImage image;
+        EXPECT_TRUE(readImage(dir + "/" + name, &image)) << name;
     }
 }
 

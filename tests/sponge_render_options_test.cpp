@@ -1,12 +1,16 @@
 // Bad values for every flag of sponge-render, and --from and --bench with the others.
+// The parser is called in process; the program itself shows what reaches the user.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "filters/cross/cross_smear.h"
+#include "filters/quad/quad_blend.h"
 #include "tests/run_program.h"
+#include "tests/test_support.h"
+#include "tools/sponge-render/options.h"
 
 namespace {
 
@@ -16,22 +20,88 @@ struct BadArgsCase {
     const char* named;  // the flag the message must name
 };
 
-// ctest lists each case by its label rather than by its bytes.
-void PrintTo(const BadArgsCase& c, std::ostream* os) { *os << c.label; }
+
+// parseOptions on "sponge-render" followed by args.
+ParseResult parse(const std::vector<std::string>& args, RenderOptions* options, std::string* message) {
+    std::vector<const char*> argv = {"sponge-render"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    return parseOptions(static_cast<int>(argv.size()), argv.data(), options, message);
+}
 
 class BadArgsTest : public testing::TestWithParam<BadArgsCase> {};
 
-TEST_P(BadArgsTest, ExitTwoWithOneLineNamingTheFlag) {
+TEST_P(BadArgsTest, OneLineNamingTheFlag) {
     const BadArgsCase& c = GetParam();
     std::vector<std::string> args = {"--size", "8x6"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProgramResult r = runProgram(SPONGE_RENDER_PATH, args);
+    RenderOptions options;
+    std::string message;
+    EXPECT_EQ(parse(args, &options, &message), ParseResult::Error);
+    ASSERT_FALSE(message.empty());
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    EXPECT_NE(message.find(c.named), std::string::npos) << message;
+}
+
+TEST(BadArgs, ProgramExitsTwoWithTheLineOnStandardError) {
+    const ProgramResult r = runProgram(SPONGE_RENDER_PATH, {"--size", "8x6", "--frames", "0"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    ASSERT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.rfind("sponge-render: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
-    EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--frames"), std::string::npos) << r.err;
 }
+
+struct GoodArgsCase {
+    const char* label;
+    std::vector<std::string> args;
+    RenderOptions expected;
+};
+
+class GoodArgsTest : public testing::TestWithParam<GoodArgsCase> {};
+
+TEST_P(GoodArgsTest, FillTheOptions) {
+    const GoodArgsCase& c = GetParam();
+    RenderOptions o;
+    std::string message;
+    ASSERT_EQ(parse(c.args, &o, &message), ParseResult::Run) << message;
+    const RenderOptions& e = c.expected;
+    EXPECT_EQ(o.filterName, e.filterName);
+    EXPECT_EQ(o.filter, e.filter);
+    EXPECT_EQ(o.width, e.width);
+    EXPECT_EQ(o.height, e.height);
+    EXPECT_EQ(o.frames, e.frames);
+    EXPECT_EQ(o.from, e.from);
+    EXPECT_EQ(o.rawFrom, e.rawFrom);
+    EXPECT_EQ(o.rawTo, e.rawTo);
+    EXPECT_EQ(o.path, e.path);
+    EXPECT_EQ(o.quiet, e.quiet);
+    EXPECT_EQ(o.bench, e.bench);
+    EXPECT_EQ(o.output.kind, e.output.kind);
+    EXPECT_EQ(o.output.path, e.output.path);
+}
+
+GoodArgsCase goodCase(const char* label, std::vector<std::string> args, void (*set)(RenderOptions&)) {
+    RenderOptions expected;
+    expected.filter = &CROSS_SMEAR_FILTER;
+    set(expected);
+    return {label, std::move(args), expected};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flags, GoodArgsTest,
+    testing::Values(
+        goodCase("Defaults", {}, [](RenderOptions&) {}),
+        goodCase("SizeFramesFrom", {"--size", "16384x1", "--frames", "30", "--from", "30"},
+                 [](RenderOptions& o) { o.width = 16384, o.height = 1, o.frames = 30, o.from = 30; }),
+        goodCase("QuadPlainQuiet", {"--filter", "quad", "--path", "plain", "--quiet"},
+                 [](RenderOptions& o) {
+                     o.filterName = "quad", o.filter = &QUAD_BLEND_FILTER, o.path = RenderPath::Plain, o.quiet = true;
+                 }),
+        goodCase("NoFilterRawBench", {"--filter=none", "--raw", "2-9", "--bench"},
+                 [](RenderOptions& o) { o.filterName = "none", o.filter = nullptr, o.rawFrom = 2, o.rawTo = 9, o.bench = true; }),
+        goodCase("Output", {"--output", "shots/f-%05d.png"},
+                 [](RenderOptions& o) { o.output.kind = OutputKind::Sequence, o.output.path = "shots/f-%05d.png"; })),
+    CaseLabel());
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, BadArgsTest,
@@ -70,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsCase{"QuietWithValue", {"--quiet=maybe"}, "--quiet"},
         BadArgsCase{"BenchWithOutput", {"--bench", "--output", "x.png"}, "--bench"},
         BadArgsCase{"UnknownFlag", {"--fps", "30"}, "--fps"}),
-    [](const testing::TestParamInfo<BadArgsCase>& info) { return std::string(info.param.label); });
+    CaseLabel());
 
 struct BenchCase {
     const char* label;
@@ -79,7 +149,6 @@ struct BenchCase {
     double pixels;         // per frame
 };
 
-void PrintTo(const BenchCase& c, std::ostream* os) { *os << c.label; }
 
 class BenchTest : public testing::TestWithParam<BenchCase> {};
 
@@ -116,6 +185,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BenchCase{"FromCountsOnlyTimedFrames",
                               {"--frames", "9", "--from", "7", "--size", "16x12", "--filter", "none"},
                               "frames 3  size 16x12  filter none", 16 * 12}),
-    [](const testing::TestParamInfo<BenchCase>& info) { return std::string(info.param.label); });
+    CaseLabel());
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/run_program.h"
-#include "tests/sponge_render_support.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -40,8 +40,6 @@ struct SilentCase {
     std::vector<std::string> extra;
 };
 
-// ctest lists each case by its label rather than by its bytes.
-void PrintTo(const SilentCase& c, std::ostream* os) { *os << c.label; }
 
 class SilentTest : public testing::TestWithParam<SilentCase> {};
 
@@ -60,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SilentTest,
                          testing::Values(SilentCase{"NotATerminal", false, {}},
                                          SilentCase{"QuietOnATerminal", true, {"--quiet"}},
                                          SilentCase{"QuietBench", true, {"--quiet", "--bench"}}),
-                         [](const testing::TestParamInfo<SilentCase>& info) { return std::string(info.param.label); });
+                         CaseLabel());
 
 // While streaming, the progress goes to the terminal and standard output holds the
 // stream alone.

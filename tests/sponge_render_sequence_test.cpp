@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/run_program.h"
-#include "tests/sponge_render_support.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -17,8 +17,6 @@ struct SequenceCase {
     std::vector<std::string> files;
 };
 
-// ctest lists each case by its label rather than by its bytes.
-void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.label; }
 
 class SequenceTest : public testing::TestWithParam<SequenceCase> {};
 
@@ -33,10 +31,10 @@ TEST_P(SequenceTest, WritesOneWholeFilePerFrameNamedByItsNumber) {
     EXPECT_EQ(r.err, "");  // standard error is not a terminal: no progress
     EXPECT_EQ(listDir(dir), c.files);  // nothing else, no temporary files left behind
     for (const std::string& name : c.files) {
-        int w = 0, h = 0;
-        EXPECT_TRUE(decodeImage(dir + "/" + name, &w, &h)) << name;
-        EXPECT_EQ(w, 40) << name;
-        EXPECT_EQ(h, 30) << name;
+        RgbImage image;
+        EXPECT_TRUE(readImage(dir + "/" + name, &image)) << name;
+        EXPECT_EQ(image.width, 40) << name;
+        EXPECT_EQ(image.height, 30) << name;
     }
 }
 
@@ -51,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"f100.ppm", "f99.ppm"}},
         SequenceCase{"LiteralPercent", "100%%-%d.ppm", {"--frames", "2", "--from", "2"}, {"100%-2.ppm"}},
         SequenceCase{"OnlyTheLastFrame", "last-%d.png", {"--frames", "7", "--from", "7"}, {"last-7.png"}}),
-    [](const testing::TestParamInfo<SequenceCase>& info) { return std::string(info.param.label); });
+    CaseLabel());
 
 // Frames before --from are rendered, only not written: frame 12 of a sequence starting at
 // 10 is the same picture as a still of frame 12, blend history and all.

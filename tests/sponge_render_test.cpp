@@ -3,18 +3,15 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "filters/quad/quad_blend.h"
-#include "render/frame_host.h"
-#include "render/frame_step.h"
+#include "tests/frame_support.h"
 #include "tests/run_program.h"
+#include "tests/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -40,30 +37,10 @@ protected:
     std::string dir;
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-int rawFrom = 0, rawTo = 0, frameNumber = 0;
-bool spaceForRawFrames() { return frameNumber >= rawFrom && frameNumber <= rawTo; }
-
 // The same frames rendered in this process, as RGB bytes.
-std::string expectedRgb(int width, int height, int frames, TrailFilter filter, int from = 0, int to = 0) {
-    resetFrameState();
-    rawFrom = from;
-    rawTo = to;
-    bindFrameHost({spaceForRawFrames, nullptr, nullptr, filter});
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
-    for (frameNumber = 1; frameNumber <= frames; ++frameNumber) renderFrame(pixels.data(), width, height);
-    bindFrameHost({nullptr, nullptr, nullptr, nullptr});
-    std::string rgb;
-    for (uint32_t p : pixels) {
-        rgb += static_cast<char>(p >> 16);
-        rgb += static_cast<char>(p >> 8);
-        rgb += static_cast<char>(p);
-    }
-    return rgb;
+std::string expectedRgb(int width, int height, int frames, const TrailFilterVariants* filter, RawFrames raw = {}) {
+    const std::vector<uint32_t> pixels = renderLast({width, height, filter, 0.0f, frames, raw});
+    return rgbOf(pixels.data(), width, height).rgb;
 }
 
 TEST_F(SpongeRender, HelpGoesToStandardOutput) {
@@ -94,13 +71,13 @@ TEST_F(SpongeRender, PpmHoldsTheRenderedFrame) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(readFile(path), "P6\n7 5\n255\n" + expectedRgb(7, 5, 3, quadBlendFilter));
+    EXPECT_EQ(readFile(path), "P6\n7 5\n255\n" + expectedRgb(7, 5, 3, &QUAD_BLEND_FILTER));
 }
 
 TEST_F(SpongeRender, RawFramesAndFilterNone) {
     const std::string path = dir + "/frame.ppm";
     ASSERT_EQ(run({"--size", "9x4", "--frames", "4", "--raw", "2-3", "--filter", "none", "--output", path}).status, 0);
-    EXPECT_EQ(readFile(path), "P6\n9 4\n255\n" + expectedRgb(9, 4, 4, nullptr, 2, 3));
+    EXPECT_EQ(readFile(path), "P6\n9 4\n255\n" + expectedRgb(9, 4, 4, nullptr, {2, 3, 0}));
 }
 
 TEST_F(SpongeRender, PngMatchesPpm) {
@@ -111,13 +88,13 @@ TEST_F(SpongeRender, PngMatchesPpm) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str())) << image.message;
-    EXPECT_EQ(image.width, 13u);
-    EXPECT_EQ(image.height, 6u);
     EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u) << "8-bit RGB, no alpha";
-    image.format = PNG_FORMAT_RGB;
-    std::string rgb(PNG_IMAGE_SIZE(image), '\0');
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
-    EXPECT_EQ("P6\n13 6\n255\n" + rgb, readFile(dir + "/frame.ppm"));
+    png_image_free(&image);
+    RgbImage decoded;
+    ASSERT_TRUE(readImage(png, &decoded));
+    EXPECT_EQ(decoded.width, 13);
+    EXPECT_EQ(decoded.height, 6);
+    EXPECT_EQ("P6\n13 6\n255\n" + decoded.rgb, readFile(dir + "/frame.ppm"));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/run_program.h"
-#include "tests/sponge_render_support.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -32,8 +32,6 @@ struct Y4mCase {
     int frames;  // expected in the stream
 };
 
-// ctest lists each case by its label rather than by its bytes.
-void PrintTo(const Y4mCase& c, std::ostream* os) { *os << c.label; }
 
 class Y4mTest : public testing::TestWithParam<Y4mCase> {};
 
@@ -70,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Y4mCase{"OddSidesRoundChromaUp", 41, 31, {"--frames", "3"}, 3},
                     Y4mCase{"FromSkipsEarlyFrames", 40, 30, {"--frames", "12", "--from", "10"}, 3},
                     Y4mCase{"OnePixel", 1, 1, {"--frames", "2"}, 2}),
-    [](const testing::TestParamInfo<Y4mCase>& info) { return std::string(info.param.label); });
+    CaseLabel());
 
 TEST(Y4mStream, StandardOutputCarriesExactlyTheStream) {
     const std::string dir = freshTestDir();
@@ -137,7 +135,6 @@ struct EncodeCase {
     const char* height;
 };
 
-void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.label; }
 
 class EncodeTest : public testing::TestWithParam<EncodeCase> {};
 
@@ -164,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, EncodeTest,
                                          EncodeCase{"Mkv", "fly.mkv", "48x36", "h264", "48", "36"},
                                          EncodeCase{"Webm", "fly.webm", "48x36", "vp9", "48", "36"},
                                          EncodeCase{"Mp4OddSizePadded", "odd.mp4", "49x35", "h264", "50", "36"}),
-                         [](const testing::TestParamInfo<EncodeCase>& info) { return std::string(info.param.label); });
+                         CaseLabel());
 
 TEST(Encode, MissingFfmpegIsSaidBeforeAnyFrameIsRendered) {
     const std::string dir = freshTestDir();  // empty: no ffmpeg in it
@@ -185,7 +182,6 @@ struct FailingFfmpegCase {
     const char* script;  // stands in for ffmpeg
 };
 
-void PrintTo(const FailingFfmpegCase& c, std::ostream* os) { *os << c.label; }
 
 class FailingFfmpegTest : public testing::TestWithParam<FailingFfmpegCase> {};
 
@@ -218,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailingFfmpegCase{"AtOnce", "echo \"Unknown encoder 'libx264'\" >&2\nexit 1\n"},
         // Reads every frame, then fails while finishing.
         FailingFfmpegCase{"AtTheEnd", "/bin/cat >/dev/null\necho \"Unknown encoder 'libx264'\" >&2\nexit 1\n"}),
-    [](const testing::TestParamInfo<FailingFfmpegCase>& info) { return std::string(info.param.label); });
+    CaseLabel());
 
 struct UnwritableCase {
     const char* label;
@@ -226,7 +222,6 @@ struct UnwritableCase {
     const char* reason;
 };
 
-void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.label; }
 
 class UnwritableTest : public testing::TestWithParam<UnwritableCase> {};
 
@@ -253,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UnwritableCase{"Y4mInMissingFolder", "missing/x.y4m", "No such file or directory"},
                     UnwritableCase{"Mp4UnderAFile", "file/x.mp4", "Not a directory"},
                     UnwritableCase{"WebmInMissingFolder", "missing/x.webm", "No such file or directory"}),
-    [](const testing::TestParamInfo<UnwritableCase>& info) { return std::string(info.param.label); });
+    CaseLabel());
 
 // The same for a folder without write permission. Root writes there regardless, so the
 // check is only meaningful for other users.

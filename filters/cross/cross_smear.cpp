@@ -3,17 +3,10 @@
 #include <cstdint>
 
 #include "render/byte_average.h"
-#include "render/render_path.h"
+
+const TrailFilterVariants CROSS_SMEAR_FILTER = {crossSmearFilter, crossSmearFilterFast};
 
 void crossSmearFilter(PixelBuffer pixels, int width, int height) {
-    if (renderPath() == RenderPath::Plain) {
-        crossSmearFilterPlain(pixels, width, height);
-    } else {
-        crossSmearFilterFast(pixels, width, height);
-    }
-}
-
-void crossSmearFilterPlain(PixelBuffer pixels, int width, int height) {
     if (height < 3) return;
     for (int y = 1; y <= height - 2; ++y) {
         uint32_t* const above = pixels + static_cast<int64_t>(y - 1) * width;

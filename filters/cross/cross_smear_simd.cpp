@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "filters/cross/byte_fields.h"
 #include "filters/cross/cross_smear.h"
 
 #undef HWY_TARGET_INCLUDE
@@ -19,33 +20,6 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
-
-#ifndef SPONGE_FILTERS_CROSS_SMEAR_SIMD_ONCE_
-#define SPONGE_FILTERS_CROSS_SMEAR_SIMD_ONCE_
-namespace sponge {
-
-constexpr uint64_t BYTE_FIELDS = 0x00FF00FF00FF00FFull;
-
-// A pixel's bytes in the low halves of four 16-bit fields, byte 0 lowest.
-inline uint64_t spreadBytes(uint32_t px) {
-    uint64_t v = (px | (static_cast<uint64_t>(px) << 16)) & 0x0000FFFF0000FFFFull;
-    return (v | (v << 8)) & BYTE_FIELDS;
-}
-
-// The inverse of spreadBytes, for fields below 256.
-inline uint32_t gatherBytes(uint64_t v) {
-    v = (v | (v >> 8)) & 0x0000FFFF0000FFFFull;
-    return static_cast<uint32_t>(v | (v >> 16));
-}
-
-// The rewritten pixel from its rewritten upper and left neighbours and the rest of its
-// sum. No field can carry into the next: the sum stays below 2^12.
-inline uint64_t smearedBytes(uint64_t above, uint64_t left, uint64_t rest) {
-    return (((above << 3) + (left << 1) + rest) >> 4) & BYTE_FIELDS;
-}
-
-}  // namespace sponge
-#endif
 
 HWY_BEFORE_NAMESPACE();
 namespace sponge {
@@ -130,14 +104,11 @@ void SmearBand(uint32_t* pixels, int width, int first, uint64_t*& above, uint64_
     std::swap(above, out[ROWS - 1]);
 }
 
-void CrossSmear(uint32_t* pixels, int width, int height) {
+void CrossSmear(uint32_t* pixels, int width, int height, std::vector<uint64_t>& scratch) {
     if (height < 3 || width < 3) return;
     constexpr int BAND = 4;
-    // Scratch of the calling thread, kept between frames: nothing is allocated once
-    // the frame size is known.
-    static thread_local std::vector<uint64_t> scratch;
     const size_t size = static_cast<size_t>(width);
-    scratch.resize((1 + 2 * BAND) * size);
+    if (scratch.size() < (1 + 2 * BAND) * size) scratch.resize((1 + 2 * BAND) * size);
     uint64_t* above = scratch.data();
     uint64_t* rest[BAND];
     uint64_t* out[BAND];
@@ -160,7 +131,7 @@ namespace sponge {
 HWY_EXPORT(CrossSmear);
 }  // namespace sponge
 
-void crossSmearFilterFast(PixelBuffer pixels, int width, int height) {
-    HWY_DYNAMIC_DISPATCH(sponge::CrossSmear)(pixels, width, height);
+void crossSmearFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>& scratch) {
+    HWY_DYNAMIC_DISPATCH(sponge::CrossSmear)(pixels, width, height, scratch);
 }
 #endif  // HWY_ONCE

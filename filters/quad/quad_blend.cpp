@@ -3,17 +3,10 @@
 #include <cstdint>
 
 #include "render/byte_average.h"
-#include "render/render_path.h"
+
+const TrailFilterVariants QUAD_BLEND_FILTER = {quadBlendFilter, quadBlendFilterFast};
 
 void quadBlendFilter(PixelBuffer pixels, int width, int height) {
-    if (renderPath() == RenderPath::Plain) {
-        quadBlendFilterPlain(pixels, width, height);
-    } else {
-        quadBlendFilterFast(pixels, width, height);
-    }
-}
-
-void quadBlendFilterPlain(PixelBuffer pixels, int width, int height) {
     if (height < 2) return;
     for (int y = 0; y <= height - 2; ++y) {
         uint32_t* const row = pixels + static_cast<int64_t>(y) * width;

@@ -62,7 +62,7 @@ namespace sponge {
 HWY_EXPORT(QuadBlend);
 }  // namespace sponge
 
-void quadBlendFilterFast(PixelBuffer pixels, int width, int height) {
+void quadBlendFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>&) {
     HWY_DYNAMIC_DISPATCH(sponge::QuadBlend)(pixels, width, height);
 }
 #endif  // HWY_ONCE

@@ -2,8 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-#include <iostream>
+#include <string>
 
 #include "filters/cross/cross_smear.h"
 #include "filters/quad/quad_blend.h"
@@ -35,7 +34,7 @@ bool parsePair(const std::string& text, char sep, int lo, int hi, int* a, int* b
 
 }  // namespace
 
-ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
+ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* options, std::string* message) {
     CLI::App app{"Renders frames of the Menger sponge fly-through without a window.", "sponge-render"};
     std::string size, raw;
     app.add_option("--filter", options->filterName, "Trail filter: cross, quad or none (default cross)")
@@ -82,16 +81,16 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
+        *message = app.help();
         return ParseResult::Help;
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "sponge-render: %s\n", e.what());
+        *message = e.what();
         return ParseResult::Error;
     }
 
     if (options->from > options->frames) {
-        std::fprintf(stderr, "sponge-render: --from: %d is after the last frame (--frames %d)\n",
-                     options->from, options->frames);
+        *message = "--from: " + std::to_string(options->from) + " is after the last frame (--frames " +
+                   std::to_string(options->frames) + ")";
         return ParseResult::Error;
     }
     if (!output.empty()) {
@@ -101,8 +100,8 @@ ParseResult parseOptions(int argc, char** argv, RenderOptions* options) {
     if (!size.empty()) parsePair(size, 'x', 1, MAX_SIDE, &options->width, &options->height);
     if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
     options->path = path == "plain" ? RenderPath::Plain : RenderPath::Fast;
-    options->filter = options->filterName == "cross" ? crossSmearFilter
-                      : options->filterName == "quad" ? quadBlendFilter
+    options->filter = options->filterName == "cross" ? &CROSS_SMEAR_FILTER
+                      : options->filterName == "quad" ? &QUAD_BLEND_FILTER
                                                       : nullptr;
     return ParseResult::Run;
 }

@@ -9,7 +9,7 @@
 
 struct RenderOptions {
     std::string filterName = "cross";
-    TrailFilter filter = nullptr;  // bound from filterName; null for "none"
+    const TrailFilterVariants* filter = nullptr;  // bound from filterName; null for "none"
     int width = 240;
     int height = 180;
     int frames = 1;  // number of the last frame rendered
@@ -24,6 +24,6 @@ struct RenderOptions {
 
 enum class ParseResult { Run, Help, Error };
 
-// Parses argv into options. Help text goes to standard output; an error is one line on
-// standard error naming the argument.
-ParseResult parseOptions(int argc, char** argv, RenderOptions* options);
+// Parses argv into options. *message receives the help text for Help, and for Error one
+// line (no newline) naming the argument.
+ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* options, std::string* message);

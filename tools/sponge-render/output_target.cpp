@@ -108,3 +108,20 @@ std::string sequenceFileName(const OutputTarget& target, int frame) {
     }
     return target.prefix + number + target.suffix;
 }
+
+std::string outcomeText(const OutputTarget& target, int first, int last) {
+    const std::string name = target.toStandardOutput() ? std::string("standard output") : target.path;
+    if (last < first) return "nothing written";
+    switch (target.kind) {
+        case OutputKind::None: return "";
+        case OutputKind::Still: return "wrote " + name;
+        case OutputKind::Sequence:
+            return first == last ? "wrote " + sequenceFileName(target, first)
+                                 : "wrote " + sequenceFileName(target, first) + " to " +
+                                       sequenceFileName(target, last);
+        case OutputKind::Y4m:
+        case OutputKind::Encoded:
+            return "wrote frames " + std::to_string(first) + "-" + std::to_string(last) + " to " + name;
+    }
+    return "";
+}

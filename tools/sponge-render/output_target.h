@@ -30,3 +30,7 @@ bool parseOutputTarget(const std::string& text, OutputTarget* target, std::strin
 
 // The file a sequence writes frame number frame to.
 std::string sequenceFileName(const OutputTarget& target, int frame);
+
+// What a summary says became of frames first..last written to target: "wrote ...", or
+// "nothing written" when last < first.
+std::string outcomeText(const OutputTarget& target, int first, int last);

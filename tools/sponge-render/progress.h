@@ -26,5 +26,11 @@ private:
     bool drawn_ = false;
 };
 
+// "frame 12/40  30%  24.0 fps  0:01 left" after done of total frames in seconds.
+std::string progressText(int done, int total, double seconds);
+
+// "40 of 40 frames in 0:02 (20.0 fps), " followed by outcome (nothing when it is empty).
+std::string summaryText(int done, int total, double seconds, const std::string& outcome);
+
 // "1:02:03" or "2:03".
 std::string formatDuration(double seconds);

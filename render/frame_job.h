@@ -1,0 +1,36 @@
+// One frame's work, as the frame step hands it to a frame shader.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/types.h"
+
+// Everything a row needs that is fixed for the whole frame.
+struct FrameView {
+    float aspect;  // width / height
+    float cosA;
+    float sinA;
+    float camera[3];
+};
+
+struct FrameJob {
+    PixelBuffer pixels;
+    int width;
+    int height;
+    int blendEnabled;    // non-zero: blend into the previous frame; zero: overwrite
+    int32_t singleAxis;  // the frame's singleAxisStep
+    FrameView view;
+};
+
+// Working memory of the fast path and of the trail filters' fast variants, kept by whoever
+// renders frames so that only a larger frame allocates. Nothing in it carries from one
+// frame to the next.
+struct FrameWorkspace {
+    std::vector<float> rowV;
+    std::vector<float> columnU;
+    std::vector<uint64_t> trail;
+};
+
+// Shades every pixel of the job's buffer.
+using FrameShader = void (*)(const FrameJob& job, FrameWorkspace& workspace);
