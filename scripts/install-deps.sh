@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
-# Usage: scripts/install-deps.sh [build|run|test]   (default: test, which is everything)
+# Usage: scripts/install-deps.sh [run|test]   (default: test, which is everything)
+#   run:  what building the programs needs
+#   test: that, and what the tests and the benchmark need
 # Skips apt entirely when every package is already present.
 set -euo pipefail
 
-build_pkgs=(g++ cmake make pkg-config libgtest-dev libbenchmark-dev libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
-test_pkgs=(xvfb xdotool x11-utils x11-apps imagemagick ffmpeg python3 libx11-dev)
+run_pkgs=(g++ cmake make libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
+# xvfb, xdotool, x11-utils (xwininfo, xprop), x11-apps (xwd) and libx11-dev for the window
+# tests; ffmpeg (with ffprobe) for the video tests.
+test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps ffmpeg python3 libx11-dev)
 
 case "${1:-test}" in
-  build|run) wanted=("${build_pkgs[@]}") ;;
-  test) wanted=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "usage: $0 [build|run|test]" >&2; exit 2 ;;
+  run) wanted=("${run_pkgs[@]}") ;;
+  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
 esac
 
 missing=()

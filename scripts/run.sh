@@ -10,7 +10,7 @@ case "${1:-cross}" in
 esac
 scripts/install-deps.sh run
 echo "run: building into build/" >&2
-scripts/build.sh build -DSPONGE_BUILD_TESTS=OFF
+scripts/build.sh build -DSPONGE_BUILD_TESTS=OFF -DSPONGE_BUILD_BENCH=OFF
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so $program has no" >&2
   echo "run: window to open. sponge-render draws the same frames into an image file instead:" >&2

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice: an optimised
-# build, and one under AddressSanitizer + UndefinedBehaviorSanitizer.
+# build, and one under AddressSanitizer + UndefinedBehaviorSanitizer. Warnings fail the build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs=$(nproc)
 
 echo "test: optimised build in build/" >&2
-scripts/build.sh build -DSPONGE_BUILD_TESTS=ON
+scripts/build.sh build -DSPONGE_BUILD_TESTS=ON -DSPONGE_BUILD_BENCH=ON -DSPONGE_WERROR=ON
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "test: sanitizer build in build-sanitize/" >&2
-scripts/build.sh build-sanitize -DSPONGE_BUILD_TESTS=ON -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/build.sh build-sanitize -DSPONGE_BUILD_TESTS=ON -DSPONGE_BUILD_BENCH=ON -DSPONGE_WERROR=ON -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
