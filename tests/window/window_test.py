@@ -168,6 +168,34 @@ def press_escape(x, window, held):
     x.tool("xdotool", "keydown" if held else "key", "Escape")
 
 
+def screenshot(x, program, window):
+    """(width, height, rows) of the window's picture, taken while the program is stopped so
+    that it cannot present half a frame while xwd reads the window."""
+    os.kill(program.proc.pid, signal.SIGSTOP)
+    try:
+        dump = subprocess.run(["xwd", "-silent", "-id", window], env=x.env(), check=True,
+                              capture_output=True, timeout=START_TIMEOUT).stdout
+    finally:
+        os.kill(program.proc.pid, signal.SIGCONT)
+    return read_xwd(dump)
+
+
+def render_frame(shot, width, height):
+    """The frame as rendered, read back from a screen pixel inside each render pixel."""
+    xs = [centre_pixel(i, width, RENDER_WIDTH) for i in range(RENDER_WIDTH)]
+    return [[shot[centre_pixel(j, height, RENDER_HEIGHT)][x] for x in xs] for j in range(RENDER_HEIGHT)]
+
+
+def sharp_neighbours(frame):
+    """Neighbouring render pixels with a colour byte more than 16 apart. A raw frame has 10,000
+    to 23,000 of them; the trail filters smooth all but at most 5,000 away."""
+    def apart(p, q):
+        return any(abs(((p >> s) & 255) - ((q >> s) & 255)) > 16 for s in (0, 8, 16))
+    across = sum(apart(row[i], row[i + 1]) for row in frame for i in range(RENDER_WIDTH - 1))
+    down = sum(apart(frame[j][i], frame[j + 1][i]) for j in range(RENDER_HEIGHT - 1) for i in range(RENDER_WIDTH))
+    return across + down
+
+
 def window_geometry(x, window):
     info = x.tool("xwininfo", "-id", window)
     field = lambda name: int(re.search(rf"^\s*{name}:\s*(-?\d+)$", info, re.M).group(1))
@@ -260,23 +288,14 @@ class WindowTest(unittest.TestCase):
             with self.subTest(screen=screen), Xvfb(*screen) as x, Program(x.env()) as program:
                 window = find_window(x, program)
                 program.wait_for_lines(1)  # a second of frames: blended, filtered, full of detail
-                # Stopped, the program cannot present half a frame while xwd reads the window.
-                os.kill(program.proc.pid, signal.SIGSTOP)
-                try:
-                    dump = subprocess.run(["xwd", "-silent", "-id", window], env=x.env(), check=True,
-                                          capture_output=True, timeout=START_TIMEOUT).stdout
-                finally:
-                    os.kill(program.proc.pid, signal.SIGCONT)
-                width, height, shot = read_xwd(dump)
+                width, height, shot = screenshot(x, program, window)
                 self.assertEqual((width, height), size)
                 self.check_pixel_replication(shot, width, height)
                 press_escape(x, window, held=False)
                 self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
 
     def check_pixel_replication(self, shot, width, height):
-        # The frame as rendered, read back from a screen pixel inside each render pixel.
-        xs = [centre_pixel(i, width, RENDER_WIDTH) for i in range(RENDER_WIDTH)]
-        frame = [[shot[centre_pixel(j, height, RENDER_HEIGHT)][x] for x in xs] for j in range(RENDER_HEIGHT)]
+        frame = render_frame(shot, width, height)
 
         # Without detail in the frame a smoothed or shifted enlargement would pass unseen.
         # A frame has tens of thousands of differing neighbours; a few thousand suffice.
@@ -300,6 +319,30 @@ class WindowTest(unittest.TestCase):
                 if p != top[left] and p != top[right] and p != bottom[left] and p != bottom[right]:
                     wrong.append((x, y))
         self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are not a render pixel that covers them")
+
+    def test_space_held_shows_raw_frames_and_release_brings_the_trail_back(self):
+        with Xvfb(1366, 767) as x, Program(x.env()) as program:
+            window = find_window(x, program)
+            x.tool("xdotool", "windowfocus", "--sync", window)
+
+            def sharpness():
+                width, height, shot = screenshot(x, program, window)
+                return sharp_neighbours(render_frame(shot, width, height))
+
+            # Each wait for a frame-rate line is a second of frames in the new state. The trail
+            # needs a few seconds to build up from the black first frame.
+            program.wait_for_lines(3)
+            trail = sharpness()
+            x.tool("xdotool", "keydown", "space")
+            program.wait_for_lines(len(program.lines) + 1)
+            raw = sharpness()
+            x.tool("xdotool", "keyup", "space")
+            program.wait_for_lines(len(program.lines) + 2)
+            trail_again = sharpness()
+            self.assertGreater(raw, 2 * trail, "Space held must show raw frames, without blend or trail")
+            self.assertGreater(raw, 2 * trail_again, "releasing Space must bring the trail back")
+            press_escape(x, window, held=False)
+            self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
 
     def test_without_a_display_it_says_so_and_fails(self):
         unused = next(n for n in range(4000, 5000)
