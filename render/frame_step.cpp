@@ -1,7 +1,6 @@
 #include "render/frame_step.h"
 
-#include <cmath>
-
+#include "render/correct_trig.h"
 #include "render/fast_path.h"
 #include "render/float_to_int.h"
 #include "render/frame_rate.h"
@@ -10,14 +9,16 @@
 
 float animationTime = 0.0f;
 
+PoseArguments poseArguments(float t) { return {t * 0.3f, t * 0.14f - 0.1f, t * 0.2f, t * 0.1f}; }
+
 FramePose framePose(float t, int width, int height) {
     FramePose pose;
-    const float a = t * 0.1f;
-    pose.view.camera[0] = std::cos(t * 0.3f) * 0.14f + 0.5f;
-    pose.view.camera[1] = std::sin(t * 0.14f - 0.1f) + (t * 2.0f) * 0.14f;
-    pose.view.camera[2] = std::sin(t * 0.2f) * 0.14f + 0.5f;
-    pose.view.sinA = std::sin(a);
-    pose.view.cosA = std::cos(a);
+    const PoseArguments x = poseArguments(t);
+    pose.view.camera[0] = correctCos(x.camera0) * 0.14f + 0.5f;
+    pose.view.camera[1] = correctSin(x.camera1) + (t * 2.0f) * 0.14f;
+    pose.view.camera[2] = correctSin(x.camera2) * 0.14f + 0.5f;
+    pose.view.sinA = correctSin(x.view);
+    pose.view.cosA = correctCos(x.view);
     pose.singleAxis = truncToInt32(t) % 30 >= 22 ? 1 : 0;
     pose.view.aspect = static_cast<float>(width) / static_cast<float>(height);
     return pose;

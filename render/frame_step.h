@@ -12,7 +12,17 @@ extern float animationTime;
 
 constexpr float CLOCK_STEP = 0.016666f;
 
-// Camera, view angle and single-axis flag for clock value t.
+// What framePose takes the sine or cosine of at clock value t.
+struct PoseArguments {
+    float camera0;  // t x 0.3, its cosine
+    float camera1;  // t x 0.14 - 0.1, its sine
+    float camera2;  // t x 0.2, its sine
+    float view;     // the view angle t x 0.1, its sine and cosine
+};
+PoseArguments poseArguments(float t);
+
+// Camera, view angle and single-axis flag for clock value t. The sines and cosines are the
+// correctly rounded ones, so the pose is the same on every platform.
 struct FramePose {
     FrameView view;
     int32_t singleAxis;

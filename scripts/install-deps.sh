@@ -8,8 +8,9 @@ set -euo pipefail
 
 run_pkgs=(g++ cmake make libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
 # xvfb, xdotool, x11-utils (xwininfo, xprop), x11-apps (xwd) and libx11-dev for the window
-# tests; ffmpeg (with ffprobe) for the video tests.
-test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps ffmpeg python3 libx11-dev)
+# tests; ffmpeg (with ffprobe) for the video tests; libmpfr-dev, the oracle of the sine and
+# cosine tests.
+test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps ffmpeg python3 libx11-dev libmpfr-dev)
 
 case "${1:-test}" in
   run) wanted=("${run_pkgs[@]}") ;;

@@ -87,8 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
         // the mirrored half of the lattice.
         GoldenCase{"cross_frames_1_to_3", {240, 180, &CROSS_SMEAR_FILTER, 0.0f, 3}},
         GoldenCase{"quad_frames_1_to_3", {240, 180, &QUAD_BLEND_FILTER, 0.0f, 3}},
-        // Frame 600 alone, as if Space were held.
-        GoldenCase{"raw_frame_600", {240, 180, nullptr, 599 * CLOCK_STEP, 1, allRaw()}},
+        // Frame 110 as the programs draw it, every frame before it blended and smeared: the
+        // camera's path through the first 110 frames shows in it.
+        GoldenCase{"cross_frame_110", {240, 180, &CROSS_SMEAR_FILTER, 0.0f, 110}},
+        // One raw frame at about the clock of frame 600.
+        GoldenCase{"raw_mid_flight", {240, 180, nullptr, 599 * CLOCK_STEP, 1, allRaw()}},
         // The clock's first frame past 22.0: single-axis steps, rays leaping far.
         GoldenCase{"raw_single_axis", {240, 180, nullptr, 22.0f, 1, allRaw()}}),
     CaseLabel());
