@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/display_loop.h"
+#include "host/standard_streams.h"
 #include "render/frame_host.h"
 #include "render/frame_job.h"
 #include "render/frame_step.h"
@@ -27,6 +28,9 @@ void printReportLine(void*, const char* text) {
 }  // namespace
 
 int runSpongeProgram(const char* programName, const TrailFilterVariants& trailFilter) {
+    // A launcher may start the program with standard output closed: the display connection
+    // must not become descriptor 1 and receive the frame-rate lines.
+    openStandardStreams();
     FrameWorkspace workspace;
     FrameHost host;
     host.spaceHeld = spaceHeld;

@@ -95,15 +95,20 @@ class Xvfb:
 
 
 class Program:
-    """The program under test, with its standard output collected line by line."""
+    """The program under test, with its standard output collected line by line (or closed,
+    as a launcher may start it)."""
 
-    def __init__(self, env):
-        self.proc = subprocess.Popen([PROGRAM], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE, text=True)
+    def __init__(self, env, close_stdout=False):
+        self.proc = subprocess.Popen([PROGRAM], env=env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL if close_stdout else subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True,
+                                     preexec_fn=(lambda: os.close(1)) if close_stdout else None)
         self.started = time.monotonic()
         self.lines = []
         self.err = ""
-        self.readers = [threading.Thread(target=self._read_out), threading.Thread(target=self._read_err)]
+        self.readers = [threading.Thread(target=self._read_err)]
+        if not close_stdout:
+            self.readers.append(threading.Thread(target=self._read_out))
         for r in self.readers:
             r.start()
 
@@ -142,7 +147,8 @@ class Program:
     def _finish_reading(self):
         for r in self.readers:
             r.join()
-        self.proc.stdout.close()
+        if self.proc.stdout:
+            self.proc.stdout.close()
         self.proc.stderr.close()
 
     def __enter__(self):
@@ -319,6 +325,17 @@ class WindowTest(unittest.TestCase):
                 if p != top[left] and p != top[right] and p != bottom[left] and p != bottom[right]:
                     wrong.append((x, y))
         self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are not a render pixel that covers them")
+
+    def test_with_standard_output_closed_it_runs_and_ends_as_usual(self):
+        # Without care, the display connection would become descriptor 1 and receive the
+        # frame-rate lines, and the window would freeze for good.
+        with Xvfb(1366, 767) as x, Program(x.env(), close_stdout=True) as program:
+            window = find_window(x, program)
+            time.sleep(2)  # frame-rate lines would have been due
+            self.assertTrue(program.running(), program.err)
+            press_escape(x, window, held=False)
+            self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
+            self.assertEqual(program.err, "")
 
     def test_space_held_shows_raw_frames_and_release_brings_the_trail_back(self):
         with Xvfb(1366, 767) as x, Program(x.env()) as program:
