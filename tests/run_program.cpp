@@ -5,10 +5,12 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 extern char** environ;
@@ -39,7 +41,16 @@ ProgramResult runSession(const std::string& path, const ProgramSession& session)
     const pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
-        if (!session.stdoutFile.empty()) {
+        const rlimit noCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        if (session.addressSpaceLimit != 0) {
+            const rlimit space = {session.addressSpaceLimit, session.addressSpaceLimit};
+            setrlimit(RLIMIT_AS, &space);
+        }
+        if (session.runAsUser != 0 && (setgid(session.runAsUser) != 0 || setuid(session.runAsUser) != 0)) _exit(126);
+        if (session.closeStdout) {
+            close(1);
+        } else if (!session.stdoutFile.empty()) {
             const int fd = open(session.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (fd < 0) _exit(126);
             dup2(fd, 1);
@@ -64,12 +75,20 @@ ProgramResult runSession(const std::string& path, const ProgramSession& session)
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     bool sent = session.signal == 0;
+    bool thenSent = session.thenSignal == 0;
+    std::chrono::steady_clock::time_point sentAt;
     while (open > 0) {
+        const int waitMs = sent && !thenSent ? 10 : 600000;
         // A safety net against a hung program, far beyond any test's need; not a timing test.
-        if (poll(fds, 2, 600000) == 0) {
+        if (poll(fds, 2, waitMs) == 0 && waitMs == 600000) {
             kill(-pid, SIGKILL);
             ADD_FAILURE() << "program did not finish";
             break;
+        }
+        if (sent && !thenSent &&
+            std::chrono::steady_clock::now() - sentAt >= std::chrono::milliseconds(session.thenAfterMs)) {
+            kill(-pid, session.thenSignal);
+            thenSent = true;
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -89,6 +108,7 @@ ProgramResult runSession(const std::string& path, const ProgramSession& session)
         if (!sent && session.sendWhen && session.sendWhen(result.err)) {
             kill(-pid, session.signal);
             sent = true;
+            sentAt = std::chrono::steady_clock::now();
         }
     }
     for (pollfd& p : fds) {

@@ -14,8 +14,9 @@ struct ProgramResult {
 ProgramResult runProgram(const std::string& path, const std::vector<std::string>& args);
 
 // runProgram with more control: its own environment, standard error on a
-// pseudo-terminal, standard output into a file, and a signal sent to its process group
-// (as a terminal's Ctrl-C is) once its standard error shows a given state.
+// pseudo-terminal, standard output into a file or closed, another user, and signals sent
+// to its process group (as a terminal's Ctrl-C is) once its standard error shows a given
+// state. The program never leaves a core file.
 struct ProgramSession {
     std::vector<std::string> args;
     // Replaces the environment when set (each entry NAME=VALUE); otherwise inherited.
@@ -26,10 +27,19 @@ struct ProgramSession {
     bool stderrTerminal = false;
     // Standard output into this file instead of a pipe (e.g. /dev/full).
     std::string stdoutFile;
+    // Standard output closed, as a launcher may start a program.
+    bool closeStdout = false;
+    // Run as this user and group (the tests must run as root for that); 0: as the tests.
+    unsigned runAsUser = 0;
+    // The most address space the program may have, in bytes; 0: no limit.
+    unsigned long long addressSpaceLimit = 0;
     // Sent to the program's process group once, when sendWhen returns true for what has
-    // arrived on standard error so far.
+    // arrived on standard error so far, ...
     int signal = 0;
     std::function<bool(const std::string& err)> sendWhen;
+    // ... and then this one, thenAfterMs later.
+    int thenSignal = 0;
+    int thenAfterMs = 0;
 };
 
 ProgramResult runSession(const std::string& path, const ProgramSession& session);

@@ -1,5 +1,5 @@
-// Ctrl-C (and SIGTERM) during a render: the output keeps the frames finished so far,
-// whole and playable, and the exit status is 130.
+// Ctrl-C (and SIGTERM and SIGHUP) during a render: the output keeps the frames finished so
+// far, whole and playable, and the exit status is 128 + the signal's number.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -15,7 +15,7 @@ namespace {
 struct InterruptCase {
     const char* label;
     const char* file;
-    int signal;
+    int signal;  // the exit status is 128 + its number
 };
 
 
@@ -33,7 +33,7 @@ TEST_P(InterruptTest, OutputHoldsTheFramesFinishedSoFar) {
     session.signal = c.signal;
     session.sendWhen = [](const std::string& err) { return numberAfterLast(err, "\rframe ") >= 10; };
     const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
-    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(r.status, 128 + c.signal) << r.err;
 
     const std::string summary = "interrupted; wrote frames 1-";
     const long long frames = numberAfterLast(r.err, summary);
@@ -48,7 +48,10 @@ INSTANTIATE_TEST_SUITE_P(Videos, InterruptTest,
                                          InterruptCase{"MkvTerm", "fly.mkv", SIGTERM},
                                          InterruptCase{"WebmCtrlC", "fly.webm", SIGINT},
                                          InterruptCase{"Y4mCtrlC", "fly.y4m", SIGINT},
-                                         InterruptCase{"Y4mTerm", "fly.y4m", SIGTERM}),
+                                         InterruptCase{"Y4mTerm", "fly.y4m", SIGTERM},
+                                         // The terminal closed: the same as a SIGTERM.
+                                         InterruptCase{"Mp4Hangup", "fly.mp4", SIGHUP},
+                                         InterruptCase{"Y4mHangup", "fly.y4m", SIGHUP}),
                          CaseLabel());
 
 TEST(Interrupt, SequenceKeepsEveryFinishedFrameWhole) {

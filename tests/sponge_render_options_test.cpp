@@ -11,6 +11,7 @@
 #include "tests/run_program.h"
 #include "tests/test_support.h"
 #include "tools/sponge-render/options.h"
+#include "tools/sponge-render/render_run.h"
 
 namespace {
 
@@ -42,6 +43,17 @@ TEST_P(BadArgsTest, OneLineNamingTheFlag) {
     EXPECT_NE(message.find(c.named), std::string::npos) << message;
 }
 
+// Help wherever it is asked for, also after a mistake: it is what such a user needs.
+TEST(Help, AnywhereOnTheLine) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"--frames", "0", "--help"}, {"--size", "8x6", "-h", "--output", "x.gif"}}) {
+        RenderOptions options;
+        std::string message;
+        EXPECT_EQ(parse(args, &options, &message), ParseResult::Help) << args.size();
+        EXPECT_NE(message.find("--frames"), std::string::npos);
+    }
+}
+
 TEST(BadArgs, ProgramExitsTwoWithTheLineOnStandardError) {
     const ProgramResult r = runProgram(SPONGE_RENDER_PATH, {"--size", "8x6", "--frames", "0"});
     EXPECT_EQ(r.status, 2);
@@ -49,6 +61,21 @@ TEST(BadArgs, ProgramExitsTwoWithTheLineOnStandardError) {
     EXPECT_EQ(r.err.rfind("sponge-render: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
     EXPECT_NE(r.err.find("--frames"), std::string::npos) << r.err;
+}
+
+// What the user typed is echoed with its control characters written out: one line still.
+TEST(BadArgs, ControlCharactersAreWrittenOut) {
+    const ProgramResult r = runProgram(SPONGE_RENDER_PATH, {"--output", "a\nb\x1b[2J.gif"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find("a\\nb\\x1b[2J.gif"), std::string::npos) << r.err;
+}
+
+TEST(FrameCount, StopsAtTheLastFrameEvenAtTheLargestNumber) {
+    std::vector<int> frames;
+    for (int f = INT32_MAX - 2; f != 0 && frames.size() < 10; f = frameAfter(f, INT32_MAX)) frames.push_back(f);
+    EXPECT_EQ(frames, (std::vector<int>{INT32_MAX - 2, INT32_MAX - 1, INT32_MAX}));
+    EXPECT_EQ(frameAfter(1, 1), 0);
 }
 
 struct GoodArgsCase {
@@ -93,6 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
         goodCase("Defaults", {}, [](RenderOptions&) {}),
         goodCase("SizeFramesFrom", {"--size", "16384x1", "--frames", "30", "--from", "30"},
                  [](RenderOptions& o) { o.width = 16384, o.height = 1, o.frames = 30, o.from = 30; }),
+        // A leading zero is no octal: 010 is ten, and 0900 is nine hundred.
+        goodCase("LeadingZeros", {"--frames", "0900", "--from", "010"},
+                 [](RenderOptions& o) { o.frames = 900, o.from = 10; }),
+        goodCase("LargestFrameNumber", {"--frames", "2147483647", "--from", "2147483647"},
+                 [](RenderOptions& o) { o.frames = 2147483647, o.from = 2147483647; }),
         goodCase("QuadPlainQuiet", {"--filter", "quad", "--path", "plain", "--quiet"},
                  [](RenderOptions& o) {
                      o.filterName = "quad", o.filter = &QUAD_BLEND_FILTER, o.path = RenderPath::Plain, o.quiet = true;
@@ -111,6 +143,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsCase{"FramesFraction", {"--frames", "1.5"}, "--frames"},
         BadArgsCase{"FramesOverflow", {"--frames", "99999999999"}, "--frames"},
         BadArgsCase{"FramesMissingValue", {"--frames"}, "--frames"},
+        // Decimal only: no other base, no exponent.
+        BadArgsCase{"FramesHex", {"--frames", "0x10"}, "--frames"},
+        BadArgsCase{"FramesExponent", {"--frames", "1e3"}, "--frames"},
+        BadArgsCase{"FromHex", {"--frames", "100", "--from", "0x10"}, "--from"},
+        BadArgsCase{"FromOctalPrefix", {"--frames", "100", "--from", "0o7"}, "--from"},
         BadArgsCase{"FromZero", {"--from", "0"}, "--from"},
         BadArgsCase{"FromText", {"--from", "ten"}, "--from"},
         BadArgsCase{"FromNegative", {"--from=-2"}, "--from"},

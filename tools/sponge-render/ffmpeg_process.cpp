@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/sponge-render/interrupt.h"
+
 extern char** environ;
 
 namespace {
@@ -95,6 +97,7 @@ bool startFfmpeg(const std::string& program, const std::vector<std::string>& arg
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGHUP);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     sigset_t none;
     sigemptyset(&none);
@@ -107,7 +110,13 @@ bool startFfmpeg(const std::string& program, const std::vector<std::string>& arg
     argv.push_back(nullptr);
 
     pid_t pid;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    int rc;
+    {
+        // A signal that ends sponge-render at once must find ffmpeg registered, to end it too.
+        SignalsHeld held;
+        rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+        if (rc == 0) registerChild(pid);
+    }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     close(fds[0]);
@@ -131,6 +140,7 @@ bool finishFfmpeg(FfmpegProcess* process, std::string* error) {
     do {
         got = waitpid(process->pid, &status, 0);
     } while (got < 0 && errno == EINTR);
+    forgetChild();
     process->pid = -1;
     bool ok = got > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!ok) {

@@ -6,11 +6,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "tools/sponge-render/ffmpeg_process.h"
 #include "tools/sponge-render/image_file.h"
-#include "tools/sponge-render/temp_file.h"
+#include "tools/sponge-render/output_file.h"
 #include "tools/sponge-render/y4m.h"
 
 namespace {
@@ -25,18 +26,16 @@ public:
         : target_(target), width_(width), height_(height), firstFrame_(firstFrame) {}
 
     bool open(std::string* error) override {
-        const std::string first = fileFor(firstFrame_);
-        std::string reason;
-        if (checkWritableBeside(first, &reason)) return true;
-        *error = "cannot write " + quoted(first) + ": " + reason;
-        return false;
+        FileTarget file;
+        return prepare(firstFrame_, &file, error);
     }
 
     bool write(int frame, const uint32_t* pixels, std::string* error) override {
-        const std::string path = fileFor(frame);
+        FileTarget file;
+        if (!prepare(frame, &file, error)) return false;
         std::string reason;
-        if (writeImageFile(path, target_.imageFormat, pixels, width_, height_, &reason)) return true;
-        *error = "cannot write " + quoted(path) + ": " + reason;
+        if (writeImageFile(file, target_.imageFormat, pixels, width_, height_, &reason)) return true;
+        *error = "cannot write " + quoted(fileFor(frame)) + ": " + reason;
         return false;
     }
 
@@ -48,17 +47,23 @@ private:
         return target_.kind == OutputKind::Sequence ? sequenceFileName(target_, frame) : target_.path;
     }
 
+    bool prepare(int frame, FileTarget* file, std::string* error) const {
+        std::string reason;
+        if (prepareFileTarget(fileFor(frame), file, &reason)) return true;
+        *error = "cannot write " + quoted(fileFor(frame)) + ": " + reason;
+        return false;
+    }
+
     OutputTarget target_;
     int width_, height_;
     int firstFrame_;
 };
 
-// YUV4MPEG2 to a file (through a temporary one) or to standard output.
+// YUV4MPEG2 to a file (through a temporary one), a FIFO or standard output.
 class Y4mOutput : public FrameOutput {
 public:
     Y4mOutput(const OutputTarget& target, int width, int height)
         : target_(target), width_(width), height_(height) {}
-    ~Y4mOutput() override { abandon(); }
 
     bool open(std::string* error) override {
         if (target_.toStandardOutput()) {
@@ -66,48 +71,56 @@ public:
                 *error = "standard output is a terminal; pipe the Y4M stream into a program or name a file";
                 return false;
             }
-            fd_ = 1;
         } else {
             std::string reason;
-            fd_ = createTempBeside(target_.path, &temp_, &reason);
-            if (fd_ < 0) {
+            if (!prepareFileTarget(target_.path, &file_, &reason)) {
                 *error = "cannot write " + quoted(target_.path) + ": " + reason;
                 return false;
             }
         }
-        const std::string header = y4mHeader(width_, height_);
-        return put(header.data(), header.size(), error);
+        // The one buffer a frame is converted in, had before any frame is rendered.
+        try {
+            frame_.reserve(y4mFrameBytes(width_, height_));
+        } catch (const std::bad_alloc&) {
+            *error = "not enough memory for the Y4M frame of a " + std::to_string(width_) + "x" +
+                     std::to_string(height_) + " render";
+            return false;
+        }
+        return true;
     }
 
     bool write(int, const uint32_t* pixels, std::string* error) override {
+        if (fd_ < 0) {
+            if (target_.toStandardOutput()) {
+                fd_ = 1;
+            } else {
+                std::string reason;
+                if (!out_.create(file_, &reason)) {
+                    *error = "cannot write " + quoted(target_.path) + ": " + reason;
+                    return false;
+                }
+                fd_ = out_.fd();
+            }
+            const std::string header = y4mHeader(width_, height_);
+            if (!put(header.data(), header.size(), error)) return false;
+        }
         frame_.clear();
-        frame_.reserve(y4mFrameBytes(width_, height_));
         appendY4mFrame(pixels, width_, height_, &frame_);
         return put(frame_.data(), frame_.size(), error);
     }
 
     bool finish(std::string* error) override {
-        if (target_.toStandardOutput()) return true;
-        int err = 0;
-        if (fsync(fd_) != 0) err = errno;
-        if (close(fd_) != 0 && err == 0) err = errno;
+        if (target_.toStandardOutput() || fd_ < 0) return true;
         fd_ = -1;
-        if (err == 0 && std::rename(temp_.c_str(), target_.path.c_str()) != 0) err = errno;
-        if (err != 0) {
-            *error = "cannot write " + quoted(target_.path) + ": " + std::strerror(err);
-            abandon();
-            return false;
-        }
-        temp_.clear();
-        return true;
+        std::string reason;
+        if (out_.commit(&reason)) return true;
+        *error = "cannot write " + quoted(target_.path) + ": " + reason;
+        return false;
     }
 
     void abandon() override {
-        if (target_.toStandardOutput()) return;
-        if (fd_ >= 0) close(fd_);
+        if (!target_.toStandardOutput()) out_.discard();
         fd_ = -1;
-        if (!temp_.empty()) unlink(temp_.c_str());
-        temp_.clear();
     }
 
 private:
@@ -122,12 +135,14 @@ private:
 
     OutputTarget target_;
     int width_, height_;
-    int fd_ = -1;
-    std::string temp_;
+    FileTarget file_;
+    OutputFile out_;
+    int fd_ = -1;  // -1 until the first frame
     std::vector<unsigned char> frame_;
 };
 
-// H.264 or VP9 by ffmpeg, which writes a temporary file renamed once it has exited well.
+// H.264 or VP9 by ffmpeg, which writes a temporary file renamed once it has exited well
+// (or a FIFO or device directly).
 class EncodedOutput : public FrameOutput {
 public:
     EncodedOutput(const OutputTarget& target, int width, int height)
@@ -135,30 +150,23 @@ public:
     ~EncodedOutput() override { abandon(); }
 
     bool open(std::string* error) override {
-        const std::string program = findFfmpeg();
-        if (program.empty()) {
+        program_ = findFfmpeg();
+        if (program_.empty()) {
             *error = "cannot encode " + quoted(target_.path) +
                      ": ffmpeg was not found on PATH (install the Debian package ffmpeg, or write "
                      ".y4m, which needs no ffmpeg)";
             return false;
         }
         std::string reason;
-        const int fd = createTempBeside(target_.path, &temp_, &reason);
-        if (fd < 0) {
+        if (!prepareFileTarget(target_.path, &file_, &reason)) {
             *error = "cannot write " + quoted(target_.path) + ": " + reason;
-            return false;
-        }
-        close(fd);
-        if (!startFfmpeg(program, ffmpegArguments(target_.container, width_, height_, temp_), &ffmpeg_,
-                         &reason)) {
-            *error = "cannot encode " + quoted(target_.path) + ": " + reason;
-            abandon();
             return false;
         }
         return true;
     }
 
     bool write(int, const uint32_t* pixels, std::string* error) override {
+        if (ffmpeg_.pid < 0 && !start(error)) return false;
         // bgr0 is exactly the 0x00RRGGBB words in little-endian memory, so the frame goes as is.
         const size_t bytes = static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4;
         int err = 0;
@@ -172,18 +180,17 @@ public:
     }
 
     bool finish(std::string* error) override {
+        if (ffmpeg_.pid < 0) return true;  // nothing was written
         std::string reason;
         if (!finishFfmpeg(&ffmpeg_, &reason)) {
             *error = "cannot encode " + quoted(target_.path) + ": " + reason;
             abandon();
             return false;
         }
-        if (std::rename(temp_.c_str(), target_.path.c_str()) != 0) {
-            *error = "cannot write " + quoted(target_.path) + ": " + std::strerror(errno);
-            abandon();
+        if (!out_.commit(&reason)) {
+            *error = "cannot write " + quoted(target_.path) + ": " + reason;
             return false;
         }
-        temp_.clear();
         return true;
     }
 
@@ -194,14 +201,35 @@ public:
             std::string ignored;
             finishFfmpeg(&ffmpeg_, &ignored);
         }
-        if (!temp_.empty()) unlink(temp_.c_str());
-        temp_.clear();
+        out_.discard();
     }
 
 private:
+    bool start(std::string* error) {
+        std::string reason;
+        std::string written = file_.path;
+        if (!file_.stream) {
+            if (!out_.create(file_, &reason)) {
+                *error = "cannot write " + quoted(target_.path) + ": " + reason;
+                return false;
+            }
+            out_.closeDescriptor();  // ffmpeg writes it by name
+            written = out_.writtenPath();
+        }
+        if (!startFfmpeg(program_, ffmpegArguments(target_.container, width_, height_, written, file_.stream),
+                         &ffmpeg_, &reason)) {
+            *error = "cannot encode " + quoted(target_.path) + ": " + reason;
+            abandon();
+            return false;
+        }
+        return true;
+    }
+
     OutputTarget target_;
     int width_, height_;
-    std::string temp_;
+    std::string program_;
+    FileTarget file_;
+    OutputFile out_;
     FfmpegProcess ffmpeg_;
 };
 
@@ -215,7 +243,8 @@ public:
 
 }  // namespace
 
-std::vector<std::string> ffmpegArguments(Container container, int width, int height, const std::string& file) {
+std::vector<std::string> ffmpegArguments(Container container, int width, int height, const std::string& file,
+                                         bool stream) {
     std::vector<std::string> args = {
         "-hide_banner", "-nostdin", "-loglevel", "error",
         "-f", "rawvideo", "-pix_fmt", "bgr0",
@@ -231,8 +260,9 @@ std::vector<std::string> ffmpegArguments(Container container, int width, int hei
     } else {
         args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18"});
         if (container == Container::Mp4) {
-            // The index goes at the front, so a shared file starts playing before it has all arrived.
-            args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4"});
+            // The index goes at the front, so a shared file starts playing before it has all
+            // arrived; a stream gets an index with every fragment instead.
+            args.insert(args.end(), {"-movflags", stream ? "frag_keyframe+empty_moov" : "+faststart", "-f", "mp4"});
         } else {
             args.insert(args.end(), {"-f", "matroska"});
         }

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/sponge-render/temp_file.h"
 
 namespace {
 
@@ -89,17 +88,15 @@ bool imageFormatFor(const std::string& path, ImageFormat* format) {
     return false;
 }
 
-bool writeImageFile(const std::string& path, ImageFormat format, const uint32_t* pixels, int width,
+bool writeImageFile(const FileTarget& target, ImageFormat format, const uint32_t* pixels, int width,
                     int height, std::string* error) {
-    std::string temp;
-    const int fd = createTempBeside(path, &temp, error);
-    if (fd < 0) return false;
-
-    FILE* file = fdopen(fd, "wb");
+    OutputFile out;
+    if (!out.create(target, error)) return false;
+    // The stream owns the descriptor from here; the OutputFile only renames or removes.
+    FILE* file = fdopen(dup(out.fd()), "wb");
+    out.closeDescriptor();
     if (!file) {
         *error = std::strerror(errno);
-        close(fd);
-        unlink(temp.c_str());
         return false;
     }
     std::string reason;
@@ -107,7 +104,11 @@ bool writeImageFile(const std::string& path, ImageFormat format, const uint32_t*
     bool ok = format == ImageFormat::Ppm ? writePpm(file, pixels, width, height)
                                          : writePng(file, pixels, width, height, &reason);
     int err = ok ? 0 : errno;
-    if (ok && (std::fflush(file) != 0 || fsync(fileno(file)) != 0)) {
+    if (ok && std::fflush(file) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && !target.stream && fsync(fileno(file)) != 0) {
         ok = false;
         err = errno;
     }
@@ -115,14 +116,9 @@ bool writeImageFile(const std::string& path, ImageFormat format, const uint32_t*
         ok = false;
         err = errno;
     }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
     if (!ok) {
         *error = err != 0 ? std::strerror(err) : !reason.empty() ? reason : "write failed";
-        unlink(temp.c_str());
-        return false;
+        return false;  // out removes the temporary file
     }
-    return true;
+    return out.commit(error);
 }

@@ -3,16 +3,19 @@
 #include <cstdio>
 #include <string>
 
+#include "host/standard_streams.h"
+#include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/options.h"
 #include "tools/sponge-render/render_run.h"
 
 int main(int argc, char** argv) {
+    const ClosedStreams closed = openStandardStreams();
     RenderOptions options;
     std::string message;
     switch (parseOptions(argc, argv, &options, &message)) {
         case ParseResult::Help: std::fputs(message.c_str(), stdout); return 0;
-        case ParseResult::Error: std::fprintf(stderr, "sponge-render: %s\n", message.c_str()); return 2;
+        case ParseResult::Error: printError(message); return 2;
         case ParseResult::Run: break;
     }
-    return runRender(options);
+    return runRender(options, closed.output);
 }

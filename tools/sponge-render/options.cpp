@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstring>
 #include <string>
 
 #include "filters/cross/cross_smear.h"
@@ -46,8 +47,16 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
                        ? std::string()
                        : "expected WxH with each side 1 to 16384, got '" + text + "'";
         });
-    app.add_option("--frames", options->frames, "Number of frames to render, at least 1 (default 1)")
-        ->check(CLI::Range(1, INT32_MAX));
+    // Whole decimal numbers, as every number on this command line: 010 is ten, not eight.
+    auto wholeNumber = [](const std::string& text) -> std::string {
+        int n;
+        return parseInt(text, 1, INT32_MAX, &n) ? std::string()
+                                                : "expected a whole decimal number from 1 to 2147483647, got '" +
+                                                      text + "'";
+    };
+    std::string frames, from;
+    app.add_option("--frames", frames, "Number of the last frame rendered, at least 1 (default 1)")
+        ->check(wholeNumber);
     app.add_option("--raw", raw, "Frames FROM-TO (1-based, inclusive) render raw, as if Space were held")
         ->check([](const std::string& text) -> std::string {
             int from, to;
@@ -55,10 +64,10 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
                 return "expected FROM-TO with whole numbers from 1, got '" + text + "'";
             return from <= to ? std::string() : "FROM must not exceed TO in '" + text + "'";
         });
-    app.add_option("--from", options->from,
+    app.add_option("--from", from,
                     "First frame to write, 1 to --frames (default 1); earlier frames are rendered, "
                     "unwritten, so the blend builds as it would")
-        ->check(CLI::Range(1, INT32_MAX));
+        ->check(wholeNumber);
     std::string output;
     CLI::Option* outputOption =
         app.add_option("--output", output,
@@ -78,6 +87,13 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     app.add_option("--path", path, "Code path: fast, or plain for the reference (default fast)")
         ->check(CLI::IsMember({"fast", "plain"}));
 
+    // Help wherever it is asked for, also after a mistake.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            *message = app.help();
+            return ParseResult::Help;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -87,6 +103,8 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
         *message = e.what();
         return ParseResult::Error;
     }
+    if (!frames.empty()) parseInt(frames, 1, INT32_MAX, &options->frames);
+    if (!from.empty()) parseInt(from, 1, INT32_MAX, &options->from);
 
     if (options->from > options->frames) {
         *message = "--from: " + std::to_string(options->from) + " is after the last frame (--frames " +

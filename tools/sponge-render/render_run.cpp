@@ -3,8 +3,11 @@
 #include <omp.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "render/frame_host.h"
@@ -13,6 +16,7 @@
 #include "render/raw_frames.h"
 #include "tools/sponge-render/frame_output.h"
 #include "tools/sponge-render/interrupt.h"
+#include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/progress.h"
 
 std::string benchLine(const RenderOptions& options, int frames, double seconds, int threads, const char* pathName) {
@@ -26,24 +30,10 @@ std::string benchLine(const RenderOptions& options, int frames, double seconds, 
     return text;
 }
 
-int runRender(const RenderOptions& options) {
-    const PixelStorage buffer = allocatePixels(options.width, options.height);
-    if (!buffer) {
-        std::fprintf(stderr, "sponge-render: not enough memory for a %dx%d frame\n", options.width,
-                     options.height);
-        return 1;
-    }
+namespace {
 
-    // A still is the last frame alone; everything else starts at --from.
-    const int firstWritten = options.output.kind == OutputKind::Still ? options.frames : options.from;
-    installInterruptHandlers();
-    std::unique_ptr<FrameOutput> output =
-        makeFrameOutput(options.output, options.width, options.height, firstWritten);
-    std::string error;
-    if (!output->open(&error)) {
-        std::fprintf(stderr, "sponge-render: %s\n", error.c_str());
-        return 1;
-    }
+// The frames, from the first; the status to exit with.
+int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& output, int firstWritten) {
     RawFrames raw{options.rawFrom, options.rawTo, 0};
     FrameWorkspace workspace;
     FrameHost host;
@@ -56,19 +46,21 @@ int runRender(const RenderOptions& options) {
     Progress progress(options.frames, !options.quiet && isatty(2));
     double benchStart = 0.0;
     int lastDone = 0;
-    for (raw.current = 1; raw.current <= options.frames && !interruptRequested(); ++raw.current) {
+    std::string error;
+    for (raw.current = 1; raw.current != 0 && !interruptRequested();
+         raw.current = frameAfter(raw.current, options.frames)) {
         if (raw.current == options.from) benchStart = progress.elapsedSeconds();
-        renderFrameWith(host, buffer.get(), options.width, options.height);
-        if (raw.current >= firstWritten && !output->write(raw.current, buffer.get(), &error)) {
+        renderFrameWith(host, pixels, options.width, options.height);
+        if (raw.current >= firstWritten && !output.write(raw.current, pixels, &error)) {
             // A Ctrl-C at the terminal also ends the program reading the stream, so the
             // broken pipe that follows is part of the interruption, not a failure.
             if (interruptRequested() && options.output.toStandardOutput()) {
                 progress.finish(lastDone, "interrupted");
-                return INTERRUPTED_STATUS;
+                return interruptedStatus();
             }
             progress.finish(lastDone, "stopped");
-            std::fprintf(stderr, "sponge-render: %s\n", error.c_str());
-            output->abandon();
+            printError(error);
+            output.abandon();
             return 1;
         }
         lastDone = raw.current;
@@ -76,27 +68,65 @@ int runRender(const RenderOptions& options) {
     }
     const double benchSeconds = progress.elapsedSeconds() - benchStart;
 
-    if (!output->finish(&error)) {
+    if (!output.finish(&error)) {
         progress.finish(lastDone, "stopped");
-        std::fprintf(stderr, "sponge-render: %s\n", error.c_str());
+        printError(error);
         return 1;
     }
     const bool interrupted = lastDone < options.frames;
-    const std::string outcome = outcomeText(options.output, firstWritten, lastDone);
+    const std::string outcome = printableText(outcomeText(options.output, firstWritten, lastDone));
     progress.finish(lastDone, interrupted ? "interrupted; " + outcome : outcome);
     if (interrupted) {
         // Said even without a terminal: it explains the exit status and what the file holds.
         if (!options.quiet && !progress.enabled()) {
-            std::fprintf(stderr, "sponge-render: interrupted after %d of %d frames; %s\n", lastDone,
-                         options.frames, outcome.c_str());
+            printError("interrupted after " + std::to_string(lastDone) + " of " + std::to_string(options.frames) +
+                       " frames; " + outcome);
         }
-        return INTERRUPTED_STATUS;
+        return interruptedStatus();
     }
     if (options.bench) {
         const int timed = options.frames - options.from + 1;
-        std::printf("%s\n", benchLine(options, timed, benchSeconds, omp_get_max_threads(),
-                                      renderPathName(options.path)).c_str());
-        std::fflush(stdout);
+        const std::string line =
+            benchLine(options, timed, benchSeconds, omp_get_max_threads(), renderPathName(options.path)) + "\n";
+        if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            printError(std::string("cannot write the benchmark line to standard output: ") + std::strerror(errno));
+            return 1;
+        }
     }
     return 0;
+}
+
+}  // namespace
+
+int runRender(const RenderOptions& options, bool standardOutputClosed) {
+    if (standardOutputClosed && (options.bench || options.output.toStandardOutput())) {
+        printError(std::string("standard output is closed, and ") +
+                   (options.bench ? "--bench prints its line there" : "--output - streams the video there"));
+        return 1;
+    }
+    const std::string memory = "not enough memory for a " + std::to_string(options.width) + "x" +
+                               std::to_string(options.height) + " frame";
+    const PixelStorage buffer = allocatePixels(options.width, options.height);
+    if (!buffer) {
+        printError(memory);
+        return 1;
+    }
+
+    // A still is the last frame alone; everything else starts at --from.
+    const int firstWritten = options.output.kind == OutputKind::Still ? options.frames : options.from;
+    installInterruptHandlers();
+    std::unique_ptr<FrameOutput> output =
+        makeFrameOutput(options.output, options.width, options.height, firstWritten);
+    std::string error;
+    if (!output->open(&error)) {
+        printError(error);
+        return 1;
+    }
+    try {
+        return renderAndWrite(options, buffer.get(), *output, firstWritten);
+    } catch (const std::bad_alloc&) {
+        output->abandon();
+        printError(memory);
+        return 1;
+    }
 }
