@@ -1,5 +1,4 @@
-// The window, the pixel buffer and the frame loop. This is the only code that knows SDL;
-// the renderer reaches the keyboard and the clock through hostSpaceHeld and hostClockMs.
+// The window programs' frame loop: frames rendered back to back, each shown as it is done.
 #pragma once
 
 #include <cstdint>
@@ -16,17 +15,9 @@ constexpr int32_t DISPLAY_LOOP_FAILED = static_cast<int32_t>(0x80004005u);
 // enlarge the whole buffer onto the whole client area by pixel replication. A quit or
 // close request or Escape ends the loop after the frame in progress. Everything it
 // created is released before it returns 0, or DISPLAY_LOOP_FAILED when the display,
-// the window, the renderer or the buffer could not be had.
-int32_t runDisplayLoop(const char* title, int srcWidth, int srcHeight, float scale,
-                       FrameCallback frameCallback);
+// the window or the buffer could not be had.
+int32_t runDisplayLoop(const char* title, int srcWidth, int srcHeight, float scale, FrameCallback frameCallback);
 
 // After DISPLAY_LOOP_FAILED: one line, without newline, saying what failed and why,
 // with SDL's own words.
 const char* displayLoopFailure();
-
-// Is Space held? The state as of the last event drain, which the loop runs just before
-// each frame, so a query from the frame callback sees the key as it is now.
-bool hostSpaceHeld();
-
-// Milliseconds since SDL started counting, 1 ms resolution, wrapping at 2^32.
-uint32_t hostClockMs();

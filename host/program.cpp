@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "host/display_loop.h"
+#include "host/display_window.h"
+#include "host/report_line.h"
 #include "host/standard_streams.h"
 #include "render/frame_host.h"
 #include "render/frame_job.h"
@@ -15,15 +17,9 @@ constexpr int RENDER_WIDTH = 240;
 constexpr int RENDER_HEIGHT = 180;
 constexpr float WINDOW_SCALE = 0.8f;
 
-bool spaceHeld(void*) { return hostSpaceHeld(); }
+bool hostSpaceHeld(void*) { return spaceHeld(); }
 
-uint32_t clockMs(void*) { return hostClockMs(); }
-
-// Flushed, so that a pipe sees each line as it happens.
-void printReportLine(void*, const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
+uint32_t hostClockMs(void*) { return clockMs(); }
 
 }  // namespace
 
@@ -33,8 +29,8 @@ int runSpongeProgram(const char* programName, const TrailFilterVariants& trailFi
     openStandardStreams();
     FrameWorkspace workspace;
     FrameHost host;
-    host.spaceHeld = spaceHeld;
-    host.clockMs = clockMs;
+    host.spaceHeld = hostSpaceHeld;
+    host.clockMs = hostClockMs;
     host.reportLine = printReportLine;
     host.trailFilter = &trailFilter;
     host.workspace = &workspace;

@@ -1,5 +1,6 @@
 #include "host/window_geometry.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -20,6 +21,28 @@ WindowGeometry windowGeometry(int screenWidth, int screenHeight, float scale) {
     WindowGeometry g;
     g.width = scaledSide(screenWidth, scale);
     g.height = scaledSide(screenHeight, scale);
+    g.x = centredCorner(screenWidth, g.width);
+    g.y = centredCorner(screenHeight, g.height);
+    return g;
+}
+
+WindowGeometry frameWindowGeometry(int screenWidth, int screenHeight, float scale, int frameWidth, int frameHeight) {
+    const WindowGeometry area = windowGeometry(screenWidth, screenHeight, scale);
+    const int64_t w = frameWidth, h = frameHeight;
+    const int64_t times = std::min(area.width / w, area.height / h);
+    WindowGeometry g;
+    if (times >= 1) {
+        g.width = static_cast<int>(times * w);
+        g.height = static_cast<int>(times * h);
+    } else if (area.width * h <= area.height * w) {  // the width decides
+        g.width = area.width;
+        g.height = static_cast<int>(std::max<int64_t>(1, area.width * h / w));
+    } else {
+        g.width = static_cast<int>(std::max<int64_t>(1, area.height * w / h));
+        g.height = area.height;
+    }
+    g.width = std::max(g.width, 1);
+    g.height = std::max(g.height, 1);
     g.x = centredCorner(screenWidth, g.width);
     g.y = centredCorner(screenHeight, g.height);
     return g;

@@ -14,3 +14,8 @@ struct WindowGeometry {
 // 32-bit values, so a client larger than the screen wraps to a far positive corner
 // rather than a negative one.
 WindowGeometry windowGeometry(int screenWidth, int screenHeight, float scale);
+
+// A window for frames of frameWidth x frameHeight within scale times the screen: the largest
+// whole multiple of the frame size that fits, or, if not even the frame itself fits, the
+// largest size of the frame's aspect that does (each side at least 1). Centred as above.
+WindowGeometry frameWindowGeometry(int screenWidth, int screenHeight, float scale, int frameWidth, int frameHeight);

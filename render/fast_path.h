@@ -12,9 +12,9 @@
 // that a chunk's ray queue rarely runs dry before its end.
 constexpr int FAST_CHUNK_PIXELS = 1024;
 
-// The fast FrameShader: one parallel region for the whole frame, its pixels handed out in
-// chunks of consecutive pixels to whichever thread is free. Keeps the frame's row and
-// column coordinates in the workspace.
+// The fast FrameShader: one job for the workspace's team of threads, the frame's pixels
+// handed out in chunks of consecutive pixels to whichever thread is free. Keeps the frame's
+// row and column coordinates and the team in the workspace.
 void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace);
 
 // traverseSponge for n rays at once, for the tests: distance[i] and exitParam[i] are

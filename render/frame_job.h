@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "render/types.h"
+#include "render/worker_team.h"
 
 // Everything a row needs that is fixed for the whole frame.
 struct FrameView {
@@ -23,14 +25,20 @@ struct FrameJob {
     FrameView view;
 };
 
-// Working memory of the fast path and of the trail filters' fast variants, kept by whoever
-// renders frames so that only a larger frame allocates. Nothing in it carries from one
-// frame to the next.
+// Working memory and threads of the fast path and of the trail filters' fast variants,
+// kept by whoever renders frames so that only a larger frame allocates and the threads are
+// started once. Nothing in it carries from one frame to the next.
 struct FrameWorkspace {
+    // Threads that shade a frame, the caller's included; 0: defaultRenderThreads().
+    int threads = 0;
     std::vector<float> rowV;
     std::vector<float> columnU;
     std::vector<uint64_t> trail;
+    std::unique_ptr<WorkerTeam> team;  // the fast path's, made on its first frame
 };
+
+// One per processor, or what OMP_NUM_THREADS says: the plain path's OpenMP default.
+int defaultRenderThreads();
 
 // Shades every pixel of the job's buffer.
 using FrameShader = void (*)(const FrameJob& job, FrameWorkspace& workspace);

@@ -73,11 +73,12 @@ void shadeRowColumns(int row, int blendEnabled, float v, const FrameView& view, 
     }
 }
 
-void shadeFramePlain(const FrameJob& job, FrameWorkspace&) {
+void shadeFramePlain(const FrameJob& job, FrameWorkspace& workspace) {
+    const int threads = workspace.threads > 0 ? workspace.threads : defaultRenderThreads();
     const float vstep = 2.0f / static_cast<float>(job.height);
     float v = -1.0f;
     for (int row = 0; row < job.height; ++row) {
-#pragma omp parallel
+#pragma omp parallel num_threads(threads)
         shadeRowColumns(row, job.blendEnabled, v, job.view, job.pixels, job.width);
         v = v + vstep;  // accumulated, not row * vstep: the rounding differs
     }

@@ -292,15 +292,20 @@ void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     for (int c = 0; c < job.width; ++c) workspace.columnU[static_cast<size_t>(c)] = eyeRayU(c, job.width, job.view);
     const sponge::FastFrame frame{job, workspace.rowV.data(), workspace.columnU.data()};
 
+    const int threads = workspace.threads > 0 ? workspace.threads : defaultRenderThreads();
+    if (!workspace.team || workspace.team->size() != threads) workspace.team = std::make_unique<WorkerTeam>(threads);
+    // One job for the whole frame; rays vary in cost from 1 to 50 iterations, so the chunks
+    // go to whichever thread is free.
     const int64_t total = static_cast<int64_t>(job.width) * job.height;
-    const int64_t chunks = (total + FAST_CHUNK_PIXELS - 1) / FAST_CHUNK_PIXELS;
-    // One region for the whole frame; rays vary in cost from 1 to 50 iterations, so the
-    // chunks go to whichever thread is free.
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int64_t k = 0; k < chunks; ++k) {
+    struct Chunks {
+        const sponge::FastFrame& frame;
+        int64_t total;
+    } chunks{frame, total};
+    workspace.team->run((total + FAST_CHUNK_PIXELS - 1) / FAST_CHUNK_PIXELS, [](void* context, int64_t k) {
+        const Chunks& c = *static_cast<const Chunks*>(context);
         const int64_t begin = k * FAST_CHUNK_PIXELS;
-        HWY_DYNAMIC_DISPATCH(sponge::ShadeChunk)(frame, begin, std::min(total, begin + FAST_CHUNK_PIXELS));
-    }
+        HWY_DYNAMIC_DISPATCH(sponge::ShadeChunk)(c.frame, begin, std::min(c.total, begin + FAST_CHUNK_PIXELS));
+    }, &chunks);
 }
 
 void traceRaysFast(size_t n, const float* const origin[3], const float* const dir[3], int32_t singleAxis,

@@ -36,4 +36,31 @@ TEST(WindowGeometry, ClientSizeAndCorner) {
     }
 }
 
+struct FrameWindowCase {
+    const char* why;
+    int screenWidth, screenHeight, frameWidth, frameHeight;
+    WindowGeometry expected;
+};
+
+const FrameWindowCase frameWindowCases[] = {
+    // 80 % of 1920 x 1080 is 1536 x 864: six times 240 is too wide for the height.
+    {"the largest whole multiple: 4 x 240 x 180", 1920, 1080, 240, 180, {960, 720, 480, 180}},
+    {"1366 x 767 leaves 1092 x 613: 3 x", 1366, 767, 240, 180, {720, 540, 323, 113}},
+    {"exactly once", 1920, 1080, 1536, 864, {1536, 864, 192, 108}},
+    {"too large: reduced to the frame's aspect, the width deciding", 1920, 1080, 1920, 1080, {1536, 864, 192, 108}},
+    {"too large: the height deciding", 1920, 1080, 1000, 2000, {432, 864, 744, 108}},
+    {"a side never below 1", 1920, 1080, 16384, 1, {1536, 1, 192, 539}},
+};
+
+TEST(WindowGeometry, FrameWindows) {
+    for (const FrameWindowCase& c : frameWindowCases) {
+        SCOPED_TRACE(c.why);
+        const WindowGeometry g = frameWindowGeometry(c.screenWidth, c.screenHeight, 0.8f, c.frameWidth, c.frameHeight);
+        EXPECT_EQ(g.width, c.expected.width);
+        EXPECT_EQ(g.height, c.expected.height);
+        EXPECT_EQ(g.x, c.expected.x);
+        EXPECT_EQ(g.y, c.expected.y);
+    }
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""sponge-cross and sponge-quad in a real X server, watched from outside.
+"""sponge-cross and sponge-quad, and sponge-render's live view, in a real X server, watched
+from outside.
 
 Every test starts its own Xvfb and runs the real program on it. Xvfb has no window
 manager, so the program's window is a plain child of the root with no frame: its outer
@@ -9,6 +10,8 @@ extension, to the focused window), the close request is the WM_DELETE_WINDOW mes
 window manager's close button sends, and the picture is read back with xwd.
 
 Usage: window_test.py --program PATH --close-request PATH [unittest arguments]
+       window_test.py --render PATH --close-request PATH [unittest arguments]
+The first runs WindowTest on a window program, the second LiveViewTest on sponge-render.
 """
 
 import argparse
@@ -25,6 +28,7 @@ import time
 import unittest
 
 PROGRAM = ""
+RENDER = ""
 CLOSE_REQUEST = ""
 
 TITLE = "Create DIB"
@@ -98,8 +102,8 @@ class Program:
     """The program under test, with its standard output collected line by line (or closed,
     as a launcher may start it)."""
 
-    def __init__(self, env, close_stdout=False):
-        self.proc = subprocess.Popen([PROGRAM], env=env, stdin=subprocess.DEVNULL,
+    def __init__(self, env, args=(), close_stdout=False, program=None):
+        self.proc = subprocess.Popen([program or PROGRAM, *args], env=env, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL if close_stdout else subprocess.PIPE,
                                      stderr=subprocess.PIPE, text=True,
                                      preexec_fn=(lambda: os.close(1)) if close_stdout else None)
@@ -227,12 +231,10 @@ def read_xwd(data):
     return width, height, rows
 
 
-def covering(screen_size, render_size):
-    """For each screen pixel along one axis, the first and last render pixel its extent meets.
-
-    Screen pixel s spans [s, s+1) in screen units, [s*r/S, (s+1)*r/S) in render units."""
-    return [(s * render_size // screen_size, ((s + 1) * render_size - 1) // screen_size)
-            for s in range(screen_size)]
+def under_centres(screen_size, render_size):
+    """For each screen pixel along one axis, the render pixel under its centre:
+    floor((s + 0.5) * render_size / screen_size)."""
+    return [(2 * s + 1) * render_size // (2 * screen_size) for s in range(screen_size)]
 
 
 def centre_pixel(index, screen_size, render_size):
@@ -264,15 +266,10 @@ class WindowTest(unittest.TestCase):
                 self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
 
     def test_frame_rate_lines_and_ending_requests(self):
-        def close_request(x, window):
-            protocols = x.tool("xprop", "-id", window, "WM_PROTOCOLS")
-            self.assertIn("WM_DELETE_WINDOW", protocols)  # a window manager checks this first
-            x.tool(CLOSE_REQUEST, window)
-
         requests = [
             ("Escape pressed and released", lambda x, w: press_escape(x, w, held=False)),
             ("Escape held down", lambda x, w: press_escape(x, w, held=True)),
-            ("WM_DELETE_WINDOW", close_request),
+            ("WM_DELETE_WINDOW", lambda x, w: close_request(self, x, w)),
         ]
         for name, request in requests:
             with self.subTest(request=name), Xvfb(1366, 767) as x, Program(x.env()) as program:
@@ -290,8 +287,11 @@ class WindowTest(unittest.TestCase):
                 self.assertLessEqual(len(program.lines), time.monotonic() - program.started + 1)
 
     def test_screenshot_is_the_frame_enlarged_by_pixel_replication(self):
-        for (screen, size, _corner) in SCREENS:
-            with self.subTest(screen=screen), Xvfb(*screen) as x, Program(x.env()) as program:
+        # The window's own surface, and the texture the host falls back to elsewhere.
+        for (screen, size, _corner), present in [(s, p) for s in SCREENS for p in ("surface", "texture")]:
+            env_present = {"SPONGE_PRESENT": "texture"} if present == "texture" else {}
+            with self.subTest(screen=screen, present=present), Xvfb(*screen) as x, \
+                    Program(dict(x.env(), **env_present)) as program:
                 window = find_window(x, program)
                 program.wait_for_lines(1)  # a second of frames: blended, filtered, full of detail
                 width, height, shot = screenshot(x, program, window)
@@ -312,19 +312,14 @@ class WindowTest(unittest.TestCase):
         self.assertGreater(across, 2000)
         self.assertGreater(down, 2000)
 
-        # Every screen pixel is one of the render pixels its extent meets: no blended colour,
-        # no border, no shift.
-        cols, rows = covering(width, RENDER_WIDTH), covering(height, RENDER_HEIGHT)
+        # Every screen pixel is the render pixel under its centre: no blended colour, no
+        # border, no shift.
+        cols, rows = under_centres(width, RENDER_WIDTH), under_centres(height, RENDER_HEIGHT)
         wrong = []
         for y in range(height):
-            top, bottom = frame[rows[y][0]], frame[rows[y][1]]
-            line = shot[y]
-            for x in range(width):
-                left, right = cols[x]
-                p = line[x]
-                if p != top[left] and p != top[right] and p != bottom[left] and p != bottom[right]:
-                    wrong.append((x, y))
-        self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are not a render pixel that covers them")
+            source, line = frame[rows[y]], shot[y]
+            wrong.extend((x, y) for x in range(width) if line[x] != source[cols[x]])
+        self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are not the render pixel under their centre")
 
     def test_with_standard_output_closed_it_runs_and_ends_as_usual(self):
         # Without care, the display connection would become descriptor 1 and receive the
@@ -396,10 +391,88 @@ class WindowTest(unittest.TestCase):
                 self.assertRegex(line, FPS_LINE)
 
 
+def close_request(test, x, window):
+    protocols = x.tool("xprop", "-id", window, "WM_PROTOCOLS")
+    test.assertIn("WM_DELETE_WINDOW", protocols)  # a window manager checks this first
+    x.tool(CLOSE_REQUEST, window)
+
+
+class LiveViewTest(unittest.TestCase):
+    """sponge-render --window: the same host, paced, at any size."""
+
+    def live_view(self, env, *args):
+        return Program(env, ["--window", *args], program=RENDER)
+
+    def test_window_size_paced_lines_and_ending_requests(self):
+        requests = [
+            ("Escape", lambda x, w: press_escape(x, w, held=False)),
+            ("WM_DELETE_WINDOW", lambda x, w: close_request(self, x, w)),
+        ]
+        for name, request in requests:
+            # 80 % of 1366 x 767 is 1092 x 613, which holds 64 x 48 at most twelve times
+            # (1092 / 64 = 17, 613 / 48 = 12): 768 x 576, centred.
+            with self.subTest(request=name), Xvfb(1366, 767) as x, self.live_view(x.env(), "--size", "64x48") as view:
+                window = find_window(x, view)
+                g = window_geometry(x, window)
+                self.assertEqual((g["width"], g["height"]), (768, 576))
+                self.assertEqual((g["x"], g["y"]), ((1366 - 768) // 2, (767 - 576) // 2))
+                props = x.tool("xprop", "-id", window, "WM_NAME")
+                self.assertIn('WM_NAME(STRING) = "sponge-render"', props)
+                view.wait_for_lines(4)
+                for line in view.lines:
+                    self.assertRegex(line, FPS_LINE)
+                # The first second includes the start; the ones after it are paced.
+                rates = [float(line.split()[0]) for line in view.lines[1:4]]
+                for rate in rates:
+                    self.assertGreaterEqual(rate, 58.0, rates)
+                    self.assertLessEqual(rate, 62.0, rates)
+                request(x, window)
+                self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+
+    def test_space_held_shows_raw_frames(self):
+        with Xvfb(1366, 767) as x, self.live_view(x.env(), "--pace", "0") as view:
+            window = find_window(x, view)
+            x.tool("xdotool", "windowfocus", "--sync", window)
+
+            def sharpness():
+                width, height, shot = screenshot(x, view, window)
+                return sharp_neighbours(render_frame(shot, width, height))
+
+            view.wait_for_lines(3)
+            trail = sharpness()
+            x.tool("xdotool", "keydown", "space")
+            view.wait_for_lines(len(view.lines) + 1)
+            raw = sharpness()
+            x.tool("xdotool", "keyup", "space")
+            self.assertGreater(raw, 2 * trail, "Space held must show raw frames, without blend or trail")
+            press_escape(x, window, held=False)
+            self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+
+    def test_quiet_prints_no_frame_rate_lines(self):
+        with Xvfb(1366, 767) as x, self.live_view(x.env(), "--size", "32x24", "--quiet") as view:
+            window = find_window(x, view)
+            time.sleep(1.5)
+            press_escape(x, window, held=False)
+            self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+            self.assertEqual(view.lines, [])
+
+    def test_without_a_display_it_says_so_and_fails(self):
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")}
+        with self.live_view(env) as view:
+            self.assertEqual(view.wait_for_end(START_TIMEOUT), 1)
+            self.assertEqual(view.lines, [])
+            self.assertRegex(view.err, r"^sponge-render: cannot open a display[^\n]*x11 not available[^\n]*\n\Z")
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
+    parser.add_argument("--program")
+    parser.add_argument("--render")
     parser.add_argument("--close-request", required=True)
     args, rest = parser.parse_known_args()
-    PROGRAM, CLOSE_REQUEST = os.path.abspath(args.program), os.path.abspath(args.close_request)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    PROGRAM = os.path.abspath(args.program) if args.program else ""
+    RENDER = os.path.abspath(args.render) if args.render else ""
+    CLOSE_REQUEST = os.path.abspath(args.close_request)
+    suite = "WindowTest" if PROGRAM else "LiveViewTest"
+    unittest.main(argv=[sys.argv[0]] + (rest or [suite]), verbosity=2)

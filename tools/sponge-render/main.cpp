@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/standard_streams.h"
+#include "tools/sponge-render/live_view.h"
 #include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/options.h"
 #include "tools/sponge-render/render_run.h"
@@ -17,5 +18,5 @@ int main(int argc, char** argv) {
         case ParseResult::Error: printError(message); return 2;
         case ParseResult::Run: break;
     }
-    return runRender(options, closed.output);
+    return options.window ? runLiveView(options) : runRender(options, closed.output);
 }

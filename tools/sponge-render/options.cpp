@@ -79,10 +79,26 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
                 std::string error;
                 return parseOutputTarget(text, &target, &error) ? std::string() : error;
             });
-    app.add_flag("--quiet", options->quiet, "No progress line on standard error");
-    app.add_flag("--bench", options->bench,
-                 "Render without writing anything and print one line of timings on standard output")
-        ->excludes(outputOption);
+    app.add_flag("--quiet", options->quiet, "No progress line on standard error (with --window: no frame-rate line)");
+    CLI::Option* benchOption =
+        app.add_flag("--bench", options->bench,
+                     "Render without writing anything and print one line of timings on standard output")
+            ->excludes(outputOption);
+    app.add_flag("--window", options->window,
+                 "Show the frames in a window (the largest whole multiple of the size that fits 80 % of the "
+                 "screen) instead of writing them; Escape or closing ends it, Space held shows raw frames; "
+                 "--frames then defaults to no limit")
+        ->excludes(outputOption)
+        ->excludes(benchOption);
+    std::string pace;
+    app.add_option("--pace", pace,
+                   "With --window: frames per second, 0 for as fast as they come (default 60, one clock step "
+                   "per frame: the intended pace)")
+        ->check([](const std::string& text) -> std::string {
+            int n;
+            return parseInt(text, 0, 1000, &n) ? std::string()
+                                               : "expected a whole decimal number from 0 to 1000, got '" + text + "'";
+        });
     std::string path = "fast";
     app.add_option("--path", path, "Code path: fast, or plain for the reference (default fast)")
         ->check(CLI::IsMember({"fast", "plain"}));
@@ -104,7 +120,13 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
         return ParseResult::Error;
     }
     if (!frames.empty()) parseInt(frames, 1, INT32_MAX, &options->frames);
+    if (frames.empty() && options->window) options->frames = INT32_MAX;
     if (!from.empty()) parseInt(from, 1, INT32_MAX, &options->from);
+    if (!pace.empty()) parseInt(pace, 0, 1000, &options->pace);
+    if (!pace.empty() && !options->window) {
+        *message = "--pace: only a window (--window) is paced";
+        return ParseResult::Error;
+    }
 
     if (options->from > options->frames) {
         *message = "--from: " + std::to_string(options->from) + " is after the last frame (--frames " +

@@ -12,13 +12,15 @@ struct RenderOptions {
     const TrailFilterVariants* filter = nullptr;  // bound from filterName; null for "none"
     int width = 240;
     int height = 180;
-    int frames = 1;  // number of the last frame rendered
+    int frames = 1;  // number of the last frame rendered; with --window, by default no limit (INT32_MAX)
     int from = 1;    // first frame written (and timed by --bench); earlier ones only build the blend
     int rawFrom = 0;  // frames rawFrom..rawTo (1-based) render as if Space were held; 0: none
     int rawTo = 0;
     OutputTarget output;  // kind None: write nothing
-    bool quiet = false;   // no progress line
+    bool quiet = false;   // no progress line (with --window: no frame-rate line)
     bool bench = false;   // write nothing, print one line of timings on standard output
+    bool window = false;  // show the frames in a window instead of writing them
+    int pace = 60;        // with --window: frames shown per second; 0: as fast as they come
     RenderPath path = RenderPath::Fast;
 };
 

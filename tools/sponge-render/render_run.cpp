@@ -1,6 +1,5 @@
 #include "tools/sponge-render/render_run.h"
 
-#include <omp.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -87,7 +86,7 @@ int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& 
     if (options.bench) {
         const int timed = options.frames - options.from + 1;
         const std::string line =
-            benchLine(options, timed, benchSeconds, omp_get_max_threads(), renderPathName(options.path)) + "\n";
+            benchLine(options, timed, benchSeconds, defaultRenderThreads(), renderPathName(options.path)) + "\n";
         if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             printError(std::string("cannot write the benchmark line to standard output: ") + std::strerror(errno));
             return 1;
