@@ -61,11 +61,15 @@ HWY_INLINE VF ClampChannel(DF df, VF x) {
 
 // trunc(channel x 255) with the product formed exactly: the channel is widened to double
 // first, as the plain path does, so no rounding of the product can reach the next byte.
-// NaN gives 0.
+// NaN gives 0. Where there are no double vectors (WebAssembly's), the single-precision
+// product is truncated: for every float in [0, 1], all a clamped channel can be, that gives
+// the same byte (the tests check each one).
 HWY_INLINE VU ChannelBytes(DF df, VF x) {
     const DU du;
     x = hn::IfThenZeroElse(hn::IsNaN(x), x);
-#if HWY_TARGET == HWY_SCALAR
+#if !HWY_HAVE_FLOAT64
+    return hn::BitCast(du, TruncToInt32(df, hn::Mul(x, hn::Set(df, 255.0f))));
+#elif HWY_TARGET == HWY_SCALAR
     (void)df;
     return hn::Set(du, static_cast<uint32_t>(truncToInt32(static_cast<double>(hn::GetLane(x)) * 255.0)));
 #else
@@ -273,6 +277,21 @@ HWY_EXPORT(TraceRays);
 HWY_EXPORT(PackColours);
 HWY_EXPORT(TruncateFloats);
 HWY_EXPORT(CurrentTarget);
+
+// The dispatch calls stay inside the namespace: with a single target compiled (the browser
+// build) Highway names the function relative to the namespace the call is made in.
+void shadeChunk(const FastFrame& frame, int64_t begin, int64_t end) {
+    HWY_DYNAMIC_DISPATCH(ShadeChunk)(frame, begin, end);
+}
+void traceRays(size_t n, const float* const origin[3], const float* const dir[3], int32_t singleAxis,
+               float* distance, float* exitParam) {
+    HWY_DYNAMIC_DISPATCH(TraceRays)(n, origin, dir, singleAxis, distance, exitParam);
+}
+void packColours(size_t n, const float* red, const float* green, const float* blue, uint32_t* packed) {
+    HWY_DYNAMIC_DISPATCH(PackColours)(n, red, green, blue, packed);
+}
+void truncateFloats(size_t n, const float* in, int32_t* out) { HWY_DYNAMIC_DISPATCH(TruncateFloats)(n, in, out); }
+int64_t currentTarget() { return HWY_DYNAMIC_DISPATCH(CurrentTarget)(); }
 }  // namespace sponge
 
 void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
@@ -304,22 +323,22 @@ void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     workspace.team->run((total + FAST_CHUNK_PIXELS - 1) / FAST_CHUNK_PIXELS, [](void* context, int64_t k) {
         const Chunks& c = *static_cast<const Chunks*>(context);
         const int64_t begin = k * FAST_CHUNK_PIXELS;
-        HWY_DYNAMIC_DISPATCH(sponge::ShadeChunk)(c.frame, begin, std::min(c.total, begin + FAST_CHUNK_PIXELS));
+        sponge::shadeChunk(c.frame, begin, std::min(c.total, begin + FAST_CHUNK_PIXELS));
     }, &chunks);
 }
 
 void traceRaysFast(size_t n, const float* const origin[3], const float* const dir[3], int32_t singleAxis,
                    float* distance, float* exitParam) {
-    HWY_DYNAMIC_DISPATCH(sponge::TraceRays)(n, origin, dir, singleAxis, distance, exitParam);
+    sponge::traceRays(n, origin, dir, singleAxis, distance, exitParam);
 }
 
 void packColoursFast(size_t n, const float* red, const float* green, const float* blue, uint32_t* packed) {
-    HWY_DYNAMIC_DISPATCH(sponge::PackColours)(n, red, green, blue, packed);
+    sponge::packColours(n, red, green, blue, packed);
 }
 
 void truncateFloatsFast(size_t n, const float* in, int32_t* out) {
-    HWY_DYNAMIC_DISPATCH(sponge::TruncateFloats)(n, in, out);
+    sponge::truncateFloats(n, in, out);
 }
 
-const char* fastTargetName() { return hwy::TargetName(HWY_DYNAMIC_DISPATCH(sponge::CurrentTarget)()); }
+const char* fastTargetName() { return hwy::TargetName(sponge::currentTarget()); }
 #endif  // HWY_ONCE

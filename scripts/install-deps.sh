@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
-# Usage: scripts/install-deps.sh [run|test]   (default: test, which is everything)
+# Usage: scripts/install-deps.sh [run|web|test]   (default: test, which is everything)
 #   run:  what building the programs needs
-#   test: that, and what the tests and the benchmark need
+#   web:  what the browser build needs (emscripten, Node.js)
+#   test: all of that, and what the tests and the benchmark need
 # Skips apt entirely when every package is already present.
 set -euo pipefail
 
@@ -12,10 +13,19 @@ run_pkgs=(g++ cmake make libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
 # cosine tests.
 test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps ffmpeg python3 libx11-dev libmpfr-dev)
 
+# Emscripten 3.1.6 and the Node.js it runs on; Node.js and npm only where the machine has
+# none of its own (a machine may have them from elsewhere than Debian).
+web_pkgs=(emscripten)
+command -v node >/dev/null || web_pkgs+=(nodejs)
+command -v npm >/dev/null || web_pkgs+=(npm)
+# Chromium for the browser tests (driven by playwright-core from npm, see web/package.json).
+browser_pkgs=(chromium)
+
 case "${1:-test}" in
   run) wanted=("${run_pkgs[@]}") ;;
-  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  web) wanted=("${web_pkgs[@]}") ;;
+  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|web|test]" >&2; exit 2 ;;
 esac
 
 missing=()

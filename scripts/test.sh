@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice: an optimised
-# build, and one under AddressSanitizer + UndefinedBehaviorSanitizer. Warnings fail the build.
+# build, and one under AddressSanitizer + UndefinedBehaviorSanitizer; then the browser build,
+# in node and in Chromium, against the optimised native build. Warnings fail the builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -13,3 +14,8 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 echo "test: sanitizer build in build-sanitize/" >&2
 scripts/build.sh build-sanitize -DSPONGE_BUILD_TESTS=ON -DSPONGE_BUILD_BENCH=ON -DSPONGE_WERROR=ON -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+echo "test: browser build in build-web/" >&2
+(cd web && npm ci --no-audit --no-fund >&2)
+scripts/build-web.sh -DSPONGE_WERROR=ON -DSPONGE_NATIVE_RENDER="$PWD/build/tools/sponge-render/sponge-render"
+ctest --test-dir build-web --output-on-failure

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -24,6 +25,21 @@ TEST(PackColour, ChannelsAndNaN) {
     for (const Case& c : cases) {
         EXPECT_EQ(packColour(c.r, c.g, c.b), c.packed) << c.r << " " << c.g << " " << c.b;
     }
+}
+
+// Where SIMD code has no doubles, a channel's byte comes from the single-precision product:
+// for every float a clamped channel can be, it truncates to the exact product's byte.
+TEST(PackColour, FloatProductTruncatesLikeTheExactOneOnAllOfZeroToOne) {
+    const float one = 1.0f;
+    uint32_t last;
+    std::memcpy(&last, &one, sizeof last);
+    uint32_t differ = 0;
+    for (uint32_t bits = 0; bits <= last; ++bits) {
+        float c;
+        std::memcpy(&c, &bits, sizeof c);
+        differ += static_cast<int32_t>(c * 255.0f) != static_cast<int32_t>(static_cast<double>(c) * 255.0);
+    }
+    EXPECT_EQ(differ, 0u);
 }
 
 TEST(BlendPixel, WeightsAndTopByte) {

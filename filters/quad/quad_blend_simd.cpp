@@ -60,9 +60,12 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace sponge {
 HWY_EXPORT(QuadBlend);
+
+// Called inside the namespace, for the single-target browser build (see shade_simd.cpp).
+void quadBlend(uint32_t* pixels, int width, int height) { HWY_DYNAMIC_DISPATCH(QuadBlend)(pixels, width, height); }
 }  // namespace sponge
 
 void quadBlendFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>&) {
-    HWY_DYNAMIC_DISPATCH(sponge::QuadBlend)(pixels, width, height);
+    sponge::quadBlend(pixels, width, height);
 }
 #endif  // HWY_ONCE
