@@ -176,7 +176,10 @@ void frameArgsFullHd(benchmark::internal::Benchmark* b) {
 
 }  // namespace
 
-BENCHMARK(traversal)->ArgNames({"path", "singleAxis"})->ArgsProduct({{PLAIN, FAST}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(traversal)
+    ->ArgNames({"path", "singleAxis"})
+    ->ArgsProduct({{PLAIN, FAST}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(frames)->Apply(frameArgs)->Iterations(600)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(frames)->Apply(frameArgsFullHd)->Iterations(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(filterAlone)

@@ -17,10 +17,11 @@ constexpr int FAST_CHUNK_PIXELS = 1024;
 // row and column coordinates and the team in the workspace.
 void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace);
 
-// traverseSponge for n rays at once, for the tests: distance[i] and exitParam[i] are
-// what traverseSponge(origin[.][i], dir[.][i]) returns with singleAxisStep == singleAxis.
-void traceRaysFast(size_t n, const float* const origin[3], const float* const dir[3],
-                   int32_t singleAxis, float* distance, float* exitParam);
+// traverseSponge for n rays at once, for the tests and the benchmark: distance[i] and
+// exitParam[i] are what traverseSponge(origin[.][i], dir[.][i]) returns with
+// singleAxisStep == singleAxis.
+void traceRaysFast(size_t n, const float* const origin[3], const float* const dir[3], int32_t singleAxis,
+                   float* distance, float* exitParam);
 
 // packColour for n channel triples (each value in [0, 1] or NaN), for the tests.
 void packColoursFast(size_t n, const float* red, const float* green, const float* blue,

@@ -6,16 +6,12 @@
 
 int32_t singleAxisStep = 0;
 
-TraversalResult traverseSponge(float p0, float p1, float p2, float d0, float d1, float d2) {
-    float p[3] = {p0, p1, p2};
-    const float d[3] = {d0, d1, d2};
-    const float start[3] = {p0, p1, p2};
-    float local[3] = {p0, p1, p2};
-    float h = 1.0f;
-    float exitParam = 0.0f;
-    int budget = TRAVERSAL_BUDGET;
+namespace {
 
-    for (;;) {
+// The loop from any state it can be in between two iterations.
+TraversalResult traverse(const float start[3], const float d[3], float p[3], float local[3], float h,
+                         float exitParam, int budget, int32_t singleAxis) {
+    while (budget > 0) {
         --budget;
         if (!(h > 0.003f)) break;  // a NaN h stops too
         h = h * 0.33333334f;
@@ -41,7 +37,7 @@ TraversalResult traverseSponge(float p0, float p1, float p2, float d0, float d1,
                 e[k] = (b - g) / d[k];
             }
             float t;
-            if (singleAxisStep != 0) {
+            if (singleAxis != 0) {
                 t = e[0];
             } else {
                 // False comparisons (NaN included) pick the second candidate.
@@ -56,7 +52,6 @@ TraversalResult traverseSponge(float p0, float p1, float p2, float d0, float d1,
             h = 1.0f;
             exitParam = t;
         }
-        if (budget == 0) break;
     }
 
     const float dx = p[0] - start[0];
@@ -64,4 +59,21 @@ TraversalResult traverseSponge(float p0, float p1, float p2, float d0, float d1,
     const float dz = p[2] - start[2];
     const float distance = std::sqrt((dx * dx + dy * dy) + dz * dz);
     return {distance, exitParam, exitParam, exitParam};
+}
+
+}  // namespace
+
+TraversalResult traverseSponge(float p0, float p1, float p2, float d0, float d1, float d2) {
+    float p[3] = {p0, p1, p2};
+    const float d[3] = {d0, d1, d2};
+    const float start[3] = {p0, p1, p2};
+    float local[3] = {p0, p1, p2};
+    return traverse(start, d, p, local, 1.0f, 0.0f, TRAVERSAL_BUDGET, singleAxisStep);
+}
+
+TraversalResult continueTraversal(const float start[3], const float d[3], const TraversalRestart& from,
+                                  int32_t singleAxis) {
+    float p[3] = {from.p[0], from.p[1], from.p[2]};
+    float local[3] = {from.p[0], from.p[1], from.p[2]};
+    return traverse(start, d, p, local, 1.0f, from.exitParam, from.budget, singleAxis);
 }

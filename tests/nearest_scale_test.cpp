@@ -34,8 +34,8 @@ TEST(NearestScale, FrameIntoAPaddedSurface) {
             if (x >= dw) {
                 EXPECT_EQ(got, 0xDEADBEEFu) << "past the row, at " << x << ", " << y;
             } else {
-                EXPECT_EQ(got, src[static_cast<size_t>(((2 * y + 1) * sh / (2 * dh)) * sw + (2 * x + 1) * sw / (2 * dw))])
-                    << x << ", " << y;
+                const int sx = (2 * x + 1) * sw / (2 * dw), sy = (2 * y + 1) * sh / (2 * dh);
+                EXPECT_EQ(got, src[static_cast<size_t>(sy * sw + sx)]) << x << ", " << y;
             }
         }
     }

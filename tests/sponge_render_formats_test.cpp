@@ -34,7 +34,9 @@ TEST_P(Y4mBytesTest, PlanesHoldTheBt601LimitedRangeValues) {
     std::vector<unsigned char> out;
     appendY4mFrame(c.pixels.data(), c.width, c.height, &out);
     std::vector<unsigned char> expected = {'F', 'R', 'A', 'M', 'E', '\n'};
-    for (const std::vector<int>* plane : {&c.y, &c.cb, &c.cr}) expected.insert(expected.end(), plane->begin(), plane->end());
+    for (const std::vector<int>* plane : {&c.y, &c.cb, &c.cr}) {
+        expected.insert(expected.end(), plane->begin(), plane->end());
+    }
     EXPECT_EQ(out, expected);
     EXPECT_EQ(out.size(), y4mFrameBytes(c.width, c.height));
 }

@@ -130,7 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
                      o.filterName = "quad", o.filter = &QUAD_BLEND_FILTER, o.path = RenderPath::Plain, o.quiet = true;
                  }),
         goodCase("NoFilterRawBench", {"--filter=none", "--raw", "2-9", "--bench"},
-                 [](RenderOptions& o) { o.filterName = "none", o.filter = nullptr, o.rawFrom = 2, o.rawTo = 9, o.bench = true; }),
+                 [](RenderOptions& o) {
+                     o.filterName = "none", o.filter = nullptr, o.rawFrom = 2, o.rawTo = 9, o.bench = true;
+                 }),
         goodCase("Output", {"--output", "shots/f-%05d.png"},
                  [](RenderOptions& o) { o.output.kind = OutputKind::Sequence, o.output.path = "shots/f-%05d.png"; })),
     CaseLabel());
