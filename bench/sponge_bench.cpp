@@ -101,12 +101,9 @@ void frames(benchmark::State& state) {
     // Raw: every frame as if Space were held (the frame number stays 1 throughout).
     RawFrames raw = filter == RAW ? RawFrames{1, 1, 1} : RawFrames{0, 0, 1};
     FrameWorkspace workspace;
-    FrameHost host;
-    host.context = &raw;
-    host.spaceHeld = rawFrameHeld;
-    host.trailFilter = filter == CROSS ? &CROSS_SMEAR_FILTER : filter == QUAD ? &QUAD_BLEND_FILTER : nullptr;
-    host.path = path == PLAIN ? RenderPath::Plain : RenderPath::Fast;
-    host.workspace = &workspace;
+    const FrameHost host =
+        rawFramesHost(&raw, filter == CROSS ? &CROSS_SMEAR_FILTER : filter == QUAD ? &QUAD_BLEND_FILTER : nullptr,
+                      path == PLAIN ? RenderPath::Plain : RenderPath::Fast, &workspace);
     resetFrameState();
     int64_t frame = 0;
     for (auto _ : state) {

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "render/float_bits.h"
+
 namespace {
 
 // 2/pi in binary, 32 bits a word: word i holds bits 32i + 1 to 32i + 32 after the binary
@@ -90,18 +92,6 @@ double powerOfTwo(int k) {
     const uint64_t bits = static_cast<uint64_t>(k + 1023) << 52;
     double x;
     std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-float floatOf(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
     return x;
 }
 

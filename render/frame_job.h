@@ -37,8 +37,6 @@ struct FrameWorkspace {
     std::unique_ptr<WorkerTeam> team;  // the fast path's, made on its first frame
 };
 
-// One per processor, or what OMP_NUM_THREADS says: the plain path's OpenMP default.
-int defaultRenderThreads();
 
 // Shades every pixel of the job's buffer.
 using FrameShader = void (*)(const FrameJob& job, FrameWorkspace& workspace);

@@ -6,7 +6,6 @@
 #include <omp.h>
 #endif
 
-#include "render/frame_job.h"
 
 int defaultRenderThreads() {
 #ifdef _OPENMP

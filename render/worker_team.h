@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+// How many threads shade a frame unless told: one per processor, or what OMP_NUM_THREADS
+// says (the plain path's OpenMP default, which the fast path follows).
+int defaultRenderThreads();
+
 // Runs piece(context, i) for every i of a job, each once, by whichever thread is free.
 using WorkPiece = void (*)(void* context, int64_t index);
 

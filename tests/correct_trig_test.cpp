@@ -13,23 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "render/float_bits.h"
 #include "render/frame_step.h"
 #include "tests/mpfr_reference.h"
 #include "tests/test_support.h"
 
 namespace {
-
-uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-float floatOf(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
 
 std::string hex(float x) {
     char text[32];

@@ -14,12 +14,7 @@ std::vector<uint32_t> renderRun(const FrameRun& run, const std::vector<uint32_t>
     if (!start.empty()) std::memcpy(buffer.get(), start.data(), size * sizeof(uint32_t));
     RawFrames raw = run.raw;
     FrameWorkspace workspace;
-    FrameHost host;
-    host.context = &raw;
-    host.spaceHeld = rawFrameHeld;
-    host.trailFilter = run.filter;
-    host.path = run.path;
-    host.workspace = &workspace;
+    const FrameHost host = rawFramesHost(&raw, run.filter, run.path, &workspace);
     resetFrameState();
     animationTime = run.startClock;
     std::vector<uint32_t> frames;

@@ -17,6 +17,7 @@
 #include "hwy/targets.h"
 #include "hwy/tests/hwy_gtest.h"
 #include "render/fast_path.h"
+#include "render/float_bits.h"
 #include "render/float_to_int.h"
 #include "render/frame_step.h"
 #include "render/render_path.h"
@@ -25,18 +26,6 @@
 #include "tests/frame_support.h"
 
 namespace {
-
-uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-float floatOf(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
 
 // One test per compiled target this CPU can run, with the fast path forced onto it.
 class SimdTarget : public hwy::TestWithParamTarget {

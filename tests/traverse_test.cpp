@@ -7,18 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include "render/float_bits.h"
+
 namespace {
 
 struct SingleAxisGuard {
     explicit SingleAxisGuard(int32_t value) { singleAxisStep = value; }
     ~SingleAxisGuard() { singleAxisStep = 0; }
 };
-
-uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
 
 std::string sevenDigits(float x) {
     char text[32];

@@ -334,27 +334,7 @@ class WindowTest(unittest.TestCase):
 
     def test_space_held_shows_raw_frames_and_release_brings_the_trail_back(self):
         with Xvfb(1366, 767) as x, Program(x.env()) as program:
-            window = find_window(x, program)
-            x.tool("xdotool", "windowfocus", "--sync", window)
-
-            def sharpness():
-                width, height, shot = screenshot(x, program, window)
-                return sharp_neighbours(render_frame(shot, width, height))
-
-            # Each wait for a frame-rate line is a second of frames in the new state. The trail
-            # needs a few seconds to build up from the black first frame.
-            program.wait_for_lines(3)
-            trail = sharpness()
-            x.tool("xdotool", "keydown", "space")
-            program.wait_for_lines(len(program.lines) + 1)
-            raw = sharpness()
-            x.tool("xdotool", "keyup", "space")
-            program.wait_for_lines(len(program.lines) + 2)
-            trail_again = sharpness()
-            self.assertGreater(raw, 2 * trail, "Space held must show raw frames, without blend or trail")
-            self.assertGreater(raw, 2 * trail_again, "releasing Space must bring the trail back")
-            press_escape(x, window, held=False)
-            self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
+            check_space_shows_raw_frames(self, x, program)
 
     def test_without_a_display_it_says_so_and_fails(self):
         unused = next(n for n in range(4000, 5000)
@@ -389,6 +369,33 @@ class WindowTest(unittest.TestCase):
             self.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
             for line in program.lines:
                 self.assertRegex(line, FPS_LINE)
+
+
+def check_space_shows_raw_frames(test, x, program):
+    """Space held through real key events gives raw frames: several times the sharp
+    neighbours of the frames with the trail, before and after; releasing it brings the trail
+    back. Then Escape ends the program with status 0."""
+    window = find_window(x, program)
+    x.tool("xdotool", "windowfocus", "--sync", window)
+
+    def sharpness():
+        width, height, shot = screenshot(x, program, window)
+        return sharp_neighbours(render_frame(shot, width, height))
+
+    # Each wait for a frame-rate line is a second of frames in the new state. The trail
+    # needs a few seconds to build up from the black first frame.
+    program.wait_for_lines(3)
+    trail = sharpness()
+    x.tool("xdotool", "keydown", "space")
+    program.wait_for_lines(len(program.lines) + 1)
+    raw = sharpness()
+    x.tool("xdotool", "keyup", "space")
+    program.wait_for_lines(len(program.lines) + 2)
+    trail_again = sharpness()
+    test.assertGreater(raw, 2 * trail, "Space held must show raw frames, without blend or trail")
+    test.assertGreater(raw, 2 * trail_again, "releasing Space must bring the trail back")
+    press_escape(x, window, held=False)
+    test.assertEqual(program.wait_for_end(END_TIMEOUT), 0, program.err)
 
 
 def close_request(test, x, window):
@@ -429,24 +436,9 @@ class LiveViewTest(unittest.TestCase):
                 request(x, window)
                 self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
 
-    def test_space_held_shows_raw_frames(self):
+    def test_space_held_shows_raw_frames_and_release_brings_the_trail_back(self):
         with Xvfb(1366, 767) as x, self.live_view(x.env(), "--pace", "0") as view:
-            window = find_window(x, view)
-            x.tool("xdotool", "windowfocus", "--sync", window)
-
-            def sharpness():
-                width, height, shot = screenshot(x, view, window)
-                return sharp_neighbours(render_frame(shot, width, height))
-
-            view.wait_for_lines(3)
-            trail = sharpness()
-            x.tool("xdotool", "keydown", "space")
-            view.wait_for_lines(len(view.lines) + 1)
-            raw = sharpness()
-            x.tool("xdotool", "keyup", "space")
-            self.assertGreater(raw, 2 * trail, "Space held must show raw frames, without blend or trail")
-            press_escape(x, window, held=False)
-            self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+            check_space_shows_raw_frames(self, x, view)
 
     def test_quiet_prints_no_frame_rate_lines(self):
         with Xvfb(1366, 767) as x, self.live_view(x.env(), "--size", "32x24", "--quiet") as view:

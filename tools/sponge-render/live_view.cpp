@@ -77,14 +77,10 @@ int runLiveView(const RenderOptions& options) {
 
     RawFrames raw{options.rawFrom, options.rawTo, 0};
     FrameWorkspace workspace;
-    FrameHost host;
-    host.context = &raw;
-    host.spaceHeld = heldOrRaw;
+    FrameHost host = rawFramesHost(&raw, options.filter, options.path, &workspace);
+    host.spaceHeld = heldOrRaw;  // the key as well
     host.clockMs = windowClockMs;
     host.reportLine = options.quiet ? nullptr : printReportLine;
-    host.trailFilter = options.filter;
-    host.path = options.path;
-    host.workspace = &workspace;
 
     Pacer pacer(options.pace);
     bool running = true;

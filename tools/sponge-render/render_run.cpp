@@ -35,12 +35,7 @@ namespace {
 int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& output, int firstWritten) {
     RawFrames raw{options.rawFrom, options.rawTo, 0};
     FrameWorkspace workspace;
-    FrameHost host;
-    host.context = &raw;
-    host.spaceHeld = rawFrameHeld;
-    host.trailFilter = options.filter;
-    host.path = options.path;
-    host.workspace = &workspace;
+    const FrameHost host = rawFramesHost(&raw, options.filter, options.path, &workspace);
 
     Progress progress(options.frames, !options.quiet && isatty(2));
     double benchStart = 0.0;

@@ -13,22 +13,11 @@
 #include <vector>
 
 #include "render/correct_trig.h"
+#include "render/float_bits.h"
 #include "render/frame_step.h"
 #include "tests/mpfr_reference.h"
 
 namespace {
-
-uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-float floatOf(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
 
 // (function, argument) as one sortable number: bit 32 set for the cosine.
 constexpr uint64_t COSINE = uint64_t{1} << 32;
