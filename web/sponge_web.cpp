@@ -28,8 +28,8 @@ struct WebSession {
 };
 
 bool heldOrRaw(void* context) {
-    const WebSession* s = static_cast<const WebSession*>(context);
-    return s->spaceDown || rawFrameHeld(&const_cast<WebSession*>(s)->raw);
+    WebSession* s = static_cast<WebSession*>(context);
+    return s->spaceDown || rawFrameHeld(&s->raw);
 }
 
 uint32_t pageClockMs(void*) { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now())); }
