@@ -209,6 +209,6 @@ bool keyDown(SDL_Scancode key) { return SDL_GetKeyboardState(nullptr)[key] != 0;
 
 bool escapeHeld() { return keyDown(SDL_SCANCODE_ESCAPE); }
 
-bool spaceHeld() { return keyDown(SDL_SCANCODE_SPACE); }
+bool spaceHeld(void*) { return keyDown(SDL_SCANCODE_SPACE); }
 
-uint32_t clockMs() { return static_cast<uint32_t>(SDL_GetTicks64()); }
+uint32_t clockMs(void*) { return static_cast<uint32_t>(SDL_GetTicks64()); }

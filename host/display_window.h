@@ -44,7 +44,10 @@ void presentFrame(DisplayWindow* window, const uint32_t* pixels);
 
 // Is the key held? The state as of the last drainEvents.
 bool escapeHeld();
-bool spaceHeld();
+
+// Space and the clock take the context of a FrameHost callback, which they do not use, so
+// that a host can hand them to the renderer as they are.
+bool spaceHeld(void* unused = nullptr);
 
 // Milliseconds since the video was opened, 1 ms resolution, wrapping at 2^32.
-uint32_t clockMs();
+uint32_t clockMs(void* unused = nullptr);

@@ -17,9 +17,6 @@ constexpr int RENDER_WIDTH = 240;
 constexpr int RENDER_HEIGHT = 180;
 constexpr float WINDOW_SCALE = 0.8f;
 
-bool hostSpaceHeld(void*) { return spaceHeld(); }
-
-uint32_t hostClockMs(void*) { return clockMs(); }
 
 }  // namespace
 
@@ -29,8 +26,8 @@ int runSpongeProgram(const char* programName, const TrailFilterVariants& trailFi
     openStandardStreams();
     FrameWorkspace workspace;
     FrameHost host;
-    host.spaceHeld = hostSpaceHeld;
-    host.clockMs = hostClockMs;
+    host.spaceHeld = spaceHeld;
+    host.clockMs = clockMs;
     host.reportLine = printReportLine;
     host.trailFilter = &trailFilter;
     host.workspace = &workspace;

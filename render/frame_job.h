@@ -37,6 +37,11 @@ struct FrameWorkspace {
     std::unique_ptr<WorkerTeam> team;  // the fast path's, made on its first frame
 };
 
+// How many threads shade a frame with this workspace.
+inline int renderThreads(const FrameWorkspace& workspace) {
+    return workspace.threads > 0 ? workspace.threads : defaultRenderThreads();
+}
+
 
 // Shades every pixel of the job's buffer.
 using FrameShader = void (*)(const FrameJob& job, FrameWorkspace& workspace);

@@ -75,7 +75,7 @@ void shadeRowColumns(int row, int blendEnabled, float v, const FrameView& view, 
 
 void shadeFramePlain(const FrameJob& job, FrameWorkspace& workspace) {
     // Unused where there is no OpenMP (the browser build): the rows run on the one thread.
-    [[maybe_unused]] const int threads = workspace.threads > 0 ? workspace.threads : defaultRenderThreads();
+    [[maybe_unused]] const int threads = renderThreads(workspace);
     const float vstep = 2.0f / static_cast<float>(job.height);
     float v = -1.0f;
     for (int row = 0; row < job.height; ++row) {

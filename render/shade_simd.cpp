@@ -296,8 +296,8 @@ int64_t currentTarget() { return HWY_DYNAMIC_DISPATCH(CurrentTarget)(); }
 
 void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     if (job.width < 1 || job.height < 1) return;
-    // The same v sequence as the plain path, worked out before the one parallel region of
-    // the frame, and the u of every column, the same in every row.
+    // The same v sequence as the plain path, worked out before the frame is handed out, and
+    // the u of every column, the same in every row.
     const size_t rows = static_cast<size_t>(job.height);
     const size_t columns = static_cast<size_t>(job.width) + sponge::COLUMN_PAD;
     if (workspace.rowV.size() < rows) workspace.rowV.resize(rows);
@@ -311,7 +311,7 @@ void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     for (int c = 0; c < job.width; ++c) workspace.columnU[static_cast<size_t>(c)] = eyeRayU(c, job.width, job.view);
     const sponge::FastFrame frame{job, workspace.rowV.data(), workspace.columnU.data()};
 
-    const int threads = workspace.threads > 0 ? workspace.threads : defaultRenderThreads();
+    const int threads = renderThreads(workspace);
     if (!workspace.team || workspace.team->size() != threads) workspace.team = std::make_unique<WorkerTeam>(threads);
     // One job for the whole frame; rays vary in cost from 1 to 50 iterations, so the chunks
     // go to whichever thread is free.

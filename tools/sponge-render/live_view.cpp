@@ -21,8 +21,6 @@ constexpr float WINDOW_SCALE = 0.8f;
 // Space is held while the key is down, and on the frames --raw names.
 bool heldOrRaw(void* context) { return rawFrameHeld(context) || spaceHeld(); }
 
-uint32_t windowClockMs(void*) { return clockMs(); }
-
 using Clock = std::chrono::steady_clock;
 
 // When each frame is shown: on an absolute schedule of 1/pace seconds from the first, so
@@ -79,7 +77,7 @@ int runLiveView(const RenderOptions& options) {
     FrameWorkspace workspace;
     FrameHost host = rawFramesHost(&raw, options.filter, options.path, &workspace);
     host.spaceHeld = heldOrRaw;  // the key as well
-    host.clockMs = windowClockMs;
+    host.clockMs = clockMs;
     host.reportLine = options.quiet ? nullptr : printReportLine;
 
     Pacer pacer(options.pace);

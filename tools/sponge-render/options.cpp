@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "filters/cross/cross_smear.h"
@@ -26,6 +27,16 @@ bool parseInt(const std::string& text, int lo, int hi, int* value) {
     return true;
 }
 
+// A CLI11 check: a whole decimal number in [lo, hi] (010 is ten, not eight).
+std::function<std::string(const std::string&)> decimalIn(int lo, int hi) {
+    return [lo, hi](const std::string& text) {
+        int n;
+        return parseInt(text, lo, hi, &n) ? std::string()
+                                          : "expected a whole decimal number from " + std::to_string(lo) + " to " +
+                                                std::to_string(hi) + ", got '" + text + "'";
+    };
+}
+
 // Splits "AxB" / "A-B" at sep into two whole numbers in [lo, hi].
 bool parsePair(const std::string& text, char sep, int lo, int hi, int* a, int* b) {
     const size_t at = text.find(sep);
@@ -47,16 +58,9 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
                        ? std::string()
                        : "expected WxH with each side 1 to 16384, got '" + text + "'";
         });
-    // Whole decimal numbers, as every number on this command line: 010 is ten, not eight.
-    auto wholeNumber = [](const std::string& text) -> std::string {
-        int n;
-        return parseInt(text, 1, INT32_MAX, &n) ? std::string()
-                                                : "expected a whole decimal number from 1 to 2147483647, got '" +
-                                                      text + "'";
-    };
     std::string frames, from;
     app.add_option("--frames", frames, "Number of the last frame rendered, at least 1 (default 1)")
-        ->check(wholeNumber);
+        ->check(decimalIn(1, INT32_MAX));
     app.add_option("--raw", raw, "Frames FROM-TO (1-based, inclusive) render raw, as if Space were held")
         ->check([](const std::string& text) -> std::string {
             int from, to;
@@ -67,7 +71,7 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     app.add_option("--from", from,
                     "First frame to write, 1 to --frames (default 1); earlier frames are rendered, "
                     "unwritten, so the blend builds as it would")
-        ->check(wholeNumber);
+        ->check(decimalIn(1, INT32_MAX));
     std::string output;
     CLI::Option* outputOption =
         app.add_option("--output", output,
@@ -94,11 +98,7 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     app.add_option("--pace", pace,
                    "With --window: frames per second, 0 for as fast as they come (default 60, one clock step "
                    "per frame: the intended pace)")
-        ->check([](const std::string& text) -> std::string {
-            int n;
-            return parseInt(text, 0, 1000, &n) ? std::string()
-                                               : "expected a whole decimal number from 0 to 1000, got '" + text + "'";
-        });
+        ->check(decimalIn(0, 1000));
     std::string path = "fast";
     app.add_option("--path", path, "Code path: fast, or plain for the reference (default fast)")
         ->check(CLI::IsMember({"fast", "plain"}));
