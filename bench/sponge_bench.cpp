@@ -13,8 +13,7 @@
 #include <omp.h>
 #endif
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "render/fast_path.h"
 #include "render/frame_host.h"
 #include "render/frame_step.h"
@@ -27,10 +26,21 @@
 namespace {
 
 enum Path { PLAIN = 0, FAST = 1 };
-enum Filter { RAW = 0, CROSS = 1, QUAD = 2 };
-
 const char* const PATH_NAMES[] = {"plain", "fast"};
-const char* const FILTER_NAMES[] = {"raw", "cross", "quad"};
+
+// A filter argument is an index into TRAIL_FILTERS; one past the last stands for raw frames
+// (every frame as if Space were held: no blend, no filter).
+const int64_t RAW = static_cast<int64_t>(TRAIL_FILTER_COUNT);
+
+const char* filterName(int64_t filter) { return filter == RAW ? "raw" : TRAIL_FILTERS[filter].name; }
+
+// Every filter of the table, then raw.
+std::vector<int64_t> filterArgs(bool withRaw) {
+    std::vector<int64_t> args;
+    for (size_t i = 0; i < TRAIL_FILTER_COUNT; ++i) args.push_back(static_cast<int64_t>(i));
+    if (withRaw) args.push_back(RAW);
+    return args;
+}
 
 // The eye rays of one 240x180 frame at clock t, as the frame step casts them.
 struct FrameRays {
@@ -93,7 +103,7 @@ void traversal(benchmark::State& state) {
 // from 1, as sponge-render runs them. Arguments: path, filter, width, height, frames.
 void frames(benchmark::State& state) {
     const Path path = static_cast<Path>(state.range(0));
-    const Filter filter = static_cast<Filter>(state.range(1));
+    const int64_t filter = state.range(1);
     const int width = static_cast<int>(state.range(2));
     const int height = static_cast<int>(state.range(3));
     const int64_t cycle = state.range(4);
@@ -101,9 +111,9 @@ void frames(benchmark::State& state) {
     // Raw: every frame as if Space were held (the frame number stays 1 throughout).
     RawFrames raw = filter == RAW ? RawFrames{1, 1, 1} : RawFrames{0, 0, 1};
     FrameWorkspace workspace;
-    const FrameHost host =
-        rawFramesHost(&raw, filter == CROSS ? &CROSS_SMEAR_FILTER : filter == QUAD ? &QUAD_BLEND_FILTER : nullptr,
-                      path == PLAIN ? RenderPath::Plain : RenderPath::Fast, &workspace);
+    const PlatformAnswers platform = rawFramesAnswers(&raw);
+    const RenderSetup setup{filter == RAW ? nullptr : &TRAIL_FILTERS[filter].variants,
+                            path == PLAIN ? RenderPath::Plain : RenderPath::Fast, &workspace};
     resetFrameState();
     int64_t frame = 0;
     for (auto _ : state) {
@@ -114,7 +124,7 @@ void frames(benchmark::State& state) {
             frame = 0;
             state.ResumeTiming();
         }
-        renderFrameWith(host, buffer.get(), width, height);
+        renderFrameWith(platform, setup, buffer.get(), width, height);
         ++frame;
     }
     resetFrameState();
@@ -125,20 +135,20 @@ void frames(benchmark::State& state) {
 #ifdef _OPENMP
     threads = omp_get_max_threads();
 #endif
-    state.SetLabel(std::string(path == PLAIN ? "plain" : fastTargetName()) + ", " + FILTER_NAMES[filter] + ", " +
+    state.SetLabel(std::string(path == PLAIN ? "plain" : fastTargetName()) + ", " + filterName(filter) + ", " +
                    std::to_string(threads) + " threads");
 }
 
 // One filter pass on a 240x180 or 1920x1080 buffer of noise.
 void filterAlone(benchmark::State& state) {
     const Path path = static_cast<Path>(state.range(0));
-    const Filter filter = static_cast<Filter>(state.range(1));
+    const int64_t filter = state.range(1);
     const int width = static_cast<int>(state.range(2));
     const int height = static_cast<int>(state.range(3));
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
     std::mt19937 rng(1);
     for (uint32_t& px : pixels) px = static_cast<uint32_t>(rng());
-    const TrailFilterVariants& variants = filter == CROSS ? CROSS_SMEAR_FILTER : QUAD_BLEND_FILTER;
+    const TrailFilterVariants& variants = TRAIL_FILTERS[filter].variants;
     std::vector<uint64_t> scratch;
     for (auto _ : state) {
         if (path == PLAIN) {
@@ -151,8 +161,8 @@ void filterAlone(benchmark::State& state) {
     state.counters["pixels/s"] =
         benchmark::Counter(static_cast<double>(pixels.size()) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate);
-    state.SetLabel(std::string(PATH_NAMES[path]) + " " + FILTER_NAMES[filter] +
-                   (path == FAST && filter == QUAD ? std::string(" ") + fastTargetName() : ""));
+    state.SetLabel(std::string(PATH_NAMES[path]) + " " + filterName(filter) +
+                   (path == FAST ? std::string(" ") + fastTargetName() : ""));
 }
 
 // Frames 1-600 at the host's size with each filter; frames 1-8 at 1920x1080 raw, and with
@@ -160,14 +170,14 @@ void filterAlone(benchmark::State& state) {
 void frameArgs(benchmark::internal::Benchmark* b) {
     b->ArgNames({"path", "filter", "w", "h", "frames"});
     for (const int path : {PLAIN, FAST}) {
-        for (const int filter : {CROSS, QUAD, RAW}) b->Args({path, filter, 240, 180, 600});
+        for (const int64_t filter : filterArgs(true)) b->Args({path, filter, 240, 180, 600});
     }
 }
 
 void frameArgsFullHd(benchmark::internal::Benchmark* b) {
     b->ArgNames({"path", "filter", "w", "h", "frames"});
     for (const int path : {PLAIN, FAST}) {
-        for (const int filter : {RAW, CROSS, QUAD}) b->Args({path, filter, 1920, 1080, 8});
+        for (const int64_t filter : filterArgs(true)) b->Args({path, filter, 1920, 1080, 8});
     }
 }
 
@@ -181,8 +191,8 @@ BENCHMARK(frames)->Apply(frameArgs)->Iterations(600)->Unit(benchmark::kMilliseco
 BENCHMARK(frames)->Apply(frameArgsFullHd)->Iterations(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(filterAlone)
     ->ArgNames({"path", "filter", "w", "h"})
-    ->ArgsProduct({{PLAIN, FAST}, {CROSS, QUAD}, {240}, {180}})
-    ->ArgsProduct({{PLAIN, FAST}, {CROSS, QUAD}, {1920}, {1080}})
+    ->ArgsProduct({{PLAIN, FAST}, filterArgs(false), {240}, {180}})
+    ->ArgsProduct({{PLAIN, FAST}, filterArgs(false), {1920}, {1080}})
     ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -1,9 +1,15 @@
 #include "render/frame_host.h"
 
 namespace {
-FrameHost boundHost;
+PlatformAnswers boundPlatformAnswers;
+RenderSetup boundRenderSetup;
+}  // namespace
+
+void bindFrameHost(const PlatformAnswers& platform, const RenderSetup& setup) {
+    boundPlatformAnswers = platform;
+    boundRenderSetup = setup;
 }
 
-void bindFrameHost(const FrameHost& host) { boundHost = host; }
+const PlatformAnswers& boundPlatform() { return boundPlatformAnswers; }
 
-const FrameHost& frameHost() { return boundHost; }
+const RenderSetup& boundSetup() { return boundRenderSetup; }

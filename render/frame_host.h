@@ -1,5 +1,6 @@
-// What the frame step asks of whoever hosts it. The renderer itself knows nothing of
-// keyboards, clocks or consoles.
+// What the frame step needs from whoever hosts it, as two records: what the platform answers
+// (keys, clock, where the frame-rate line goes) and how to render (filter, code path, working
+// memory). The renderer itself knows nothing of keyboards, clocks or consoles.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,9 @@
 #include "render/render_path.h"
 #include "render/types.h"
 
-struct FrameHost {
-    // Handed to every callback, so that a host answers from its own state, not from globals.
+// The renderer's questions to the platform it runs on, each answered by a callback that gets
+// the context, so that a host answers from its own state, not from globals.
+struct PlatformAnswers {
     void* context = nullptr;
     // Is Space held at the moment of the call? Sampled once per frame. Null: never.
     bool (*spaceHeld)(void* context) = nullptr;
@@ -18,6 +20,10 @@ struct FrameHost {
     uint32_t (*clockMs)(void* context) = nullptr;
     // Receives each frame-rate line, without its newline. Null: lines are dropped.
     void (*reportLine)(void* context, const char* text) = nullptr;
+};
+
+// How a program renders, chosen by the program and never asked of the platform.
+struct RenderSetup {
     // Runs after each blended frame, in the variant of the render path. Null: blended
     // frames are left unfiltered.
     const TrailFilterVariants* trailFilter = nullptr;
@@ -26,8 +32,9 @@ struct FrameHost {
     FrameWorkspace* workspace = nullptr;
 };
 
-// Binds the host for every following renderFrame call.
-void bindFrameHost(const FrameHost& host);
+// Binds the two for every following renderFrame call.
+void bindFrameHost(const PlatformAnswers& platform, const RenderSetup& setup);
 
-// The bound host (one with every member at its default until bindFrameHost).
-const FrameHost& frameHost();
+// The bound records (every member at its default until bindFrameHost).
+const PlatformAnswers& boundPlatform();
+const RenderSetup& boundSetup();

@@ -8,15 +8,17 @@ bool reportStarted = false;
 char reportText[256] = {};
 
 namespace {
-uint32_t readClock(const FrameHost& host) { return host.clockMs ? host.clockMs(host.context) : 0; }
+uint32_t readClock(const PlatformAnswers& platform) {
+    return platform.clockMs ? platform.clockMs(platform.context) : 0;
+}
 }  // namespace
 
-void reportFrameRate(const FrameHost& host) {
+void reportFrameRate(const PlatformAnswers& platform) {
     if (!reportStarted) {
         reportStarted = true;
-        reportStartMs = readClock(host);
+        reportStartMs = readClock(platform);
     }
-    const uint32_t now = readClock(host);
+    const uint32_t now = readClock(platform);
     ++framesSinceReport;
     const uint32_t elapsed = now - reportStartMs;  // modulo 2^32 across the wrap
     if (elapsed < 1000) return;
@@ -26,7 +28,7 @@ void reportFrameRate(const FrameHost& host) {
     reportStartMs = now;
     framesSinceReport = 0;
     std::snprintf(reportText, sizeof reportText, "%.02f fps", fps);
-    if (host.reportLine) host.reportLine(host.context, reportText);
+    if (platform.reportLine) platform.reportLine(platform.context, reportText);
 }
 
 void resetFrameRateReport() {

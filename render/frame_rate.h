@@ -10,9 +10,9 @@ extern uint32_t reportStartMs;
 extern bool reportStarted;
 extern char reportText[256];
 
-// Counts one frame; once at least 1000 ms of host.clockMs have passed since the interval
-// began, formats "%.02f fps" into reportText, hands it to host.reportLine and starts a new
-// interval.
-void reportFrameRate(const FrameHost& host);
+// Counts one frame; once at least 1000 ms of platform.clockMs have passed since the interval
+// began, formats "%.02f fps" into reportText, hands it to platform.reportLine and starts a
+// new interval.
+void reportFrameRate(const PlatformAnswers& platform);
 
 void resetFrameRateReport();

@@ -24,32 +24,33 @@ FramePose framePose(float t, int width, int height) {
     return pose;
 }
 
-int renderFrameWith(const FrameHost& host, PixelBuffer pixels, int width, int height) {
+int renderFrameWith(const PlatformAnswers& platform, const RenderSetup& setup, PixelBuffer pixels, int width,
+                    int height) {
     animationTime = animationTime + CLOCK_STEP;
     const FramePose pose = framePose(animationTime, width, height);
     singleAxisStep = pose.singleAxis;
-    const int blendEnabled = host.spaceHeld && host.spaceHeld(host.context) ? 0 : 1;
+    const int blendEnabled = platform.spaceHeld && platform.spaceHeld(platform.context) ? 0 : 1;
     const FrameJob job{pixels, width, height, blendEnabled, pose.singleAxis, pose.view};
 
     FrameWorkspace ownWorkspace;
-    FrameWorkspace& workspace = host.workspace ? *host.workspace : ownWorkspace;
+    FrameWorkspace& workspace = setup.workspace ? *setup.workspace : ownWorkspace;
     // The one place where the path decides which code runs, for the rows and the filter.
-    const bool plain = host.path == RenderPath::Plain;
+    const bool plain = setup.path == RenderPath::Plain;
     const FrameShader shade = plain ? shadeFramePlain : shadeFrameFast;
     shade(job, workspace);
-    if (blendEnabled && host.trailFilter) {
+    if (blendEnabled && setup.trailFilter) {
         if (plain) {
-            host.trailFilter->plain(pixels, width, height);
+            setup.trailFilter->plain(pixels, width, height);
         } else {
-            host.trailFilter->fast(pixels, width, height, workspace.trail);
+            setup.trailFilter->fast(pixels, width, height, workspace.trail);
         }
     }
-    reportFrameRate(host);
+    reportFrameRate(platform);
     return 0;
 }
 
 int renderFrame(PixelBuffer pixels, int width, int height) {
-    return renderFrameWith(frameHost(), pixels, width, height);
+    return renderFrameWith(boundPlatform(), boundSetup(), pixels, width, height);
 }
 
 void resetFrameState() {

@@ -29,12 +29,13 @@ struct FramePose {
 };
 FramePose framePose(float t, int width, int height);
 
-// Draws the next frame of the animation into pixels for host: advances the clock, shades
-// every pixel on host.path, runs the trail filter after a blended frame and counts the
-// frame for the frame-rate line.
-int renderFrameWith(const FrameHost& host, PixelBuffer pixels, int width, int height);
+// Draws the next frame of the animation into pixels: advances the clock, asks the platform
+// whether Space is held, shades every pixel on setup.path, runs the trail filter after a
+// blended frame and counts the frame for the frame-rate line.
+int renderFrameWith(const PlatformAnswers& platform, const RenderSetup& setup, PixelBuffer pixels, int width,
+                    int height);
 
-// The FrameCallback: renderFrameWith the host bound with bindFrameHost.
+// The FrameCallback: renderFrameWith the records bound with bindFrameHost.
 int renderFrame(PixelBuffer pixels, int width, int height);
 
 // Back to the first frame: clock, single-axis flag and frame-rate interval.

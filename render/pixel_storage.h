@@ -1,4 +1,6 @@
-// Zero-filled pixel memory for hosts, aligned for the widest SIMD vector.
+// Zero-filled pixel memory for hosts, aligned for the widest SIMD vector. Highway's
+// AllocateAligned would give the same, but it lives in Highway's library, and the browser
+// build compiles the renderer with Highway's headers alone.
 #pragma once
 
 #include <cstddef>

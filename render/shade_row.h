@@ -29,5 +29,5 @@ void shadeRowColumns(int row, int blendEnabled, float v, const FrameView& view, 
                      int width);
 
 // The plain FrameShader: rows top to bottom, each in a parallel region of its own whose
-// team takes the row's columns one at a time. Needs no workspace.
+// team takes the row's columns one at a time. Of the workspace it reads only the thread count.
 void shadeFramePlain(const FrameJob& job, FrameWorkspace& workspace);

@@ -73,6 +73,7 @@ HWY_INLINE VU ChannelBytes(DF df, VF x) {
     (void)df;
     return hn::Set(du, static_cast<uint32_t>(truncToInt32(static_cast<double>(hn::GetLane(x)) * 255.0)));
 #else
+    (void)df;
     const DI di;
     const hn::Half<DF> dh;
     const hn::Repartition<double, DF> dd;
@@ -277,23 +278,10 @@ HWY_EXPORT(TraceRays);
 HWY_EXPORT(PackColours);
 HWY_EXPORT(TruncateFloats);
 HWY_EXPORT(CurrentTarget);
-
-// The dispatch calls stay inside the namespace: with a single target compiled (the browser
-// build) Highway names the function relative to the namespace the call is made in.
-void shadeChunk(const FastFrame& frame, int64_t begin, int64_t end) {
-    HWY_DYNAMIC_DISPATCH(ShadeChunk)(frame, begin, end);
-}
-void traceRays(size_t n, const float* const origin[3], const float* const dir[3], int32_t singleAxis,
-               float* distance, float* exitParam) {
-    HWY_DYNAMIC_DISPATCH(TraceRays)(n, origin, dir, singleAxis, distance, exitParam);
-}
-void packColours(size_t n, const float* red, const float* green, const float* blue, uint32_t* packed) {
-    HWY_DYNAMIC_DISPATCH(PackColours)(n, red, green, blue, packed);
-}
-void truncateFloats(size_t n, const float* in, int32_t* out) { HWY_DYNAMIC_DISPATCH(TruncateFloats)(n, in, out); }
-int64_t currentTarget() { return HWY_DYNAMIC_DISPATCH(CurrentTarget)(); }
 }  // namespace sponge
 
+// The dispatch goes through `using namespace`: with a single target compiled (the browser
+// build) Highway names the function relative to the scope the call is made in.
 void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     if (job.width < 1 || job.height < 1) return;
     // The same v sequence as the plain path, worked out before the frame is handed out, and
@@ -323,22 +311,29 @@ void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     workspace.team->run((total + FAST_CHUNK_PIXELS - 1) / FAST_CHUNK_PIXELS, [](void* context, int64_t k) {
         const Chunks& c = *static_cast<const Chunks*>(context);
         const int64_t begin = k * FAST_CHUNK_PIXELS;
-        sponge::shadeChunk(c.frame, begin, std::min(c.total, begin + FAST_CHUNK_PIXELS));
+        using namespace sponge;
+        HWY_DYNAMIC_DISPATCH(ShadeChunk)(c.frame, begin, std::min(c.total, begin + FAST_CHUNK_PIXELS));
     }, &chunks);
 }
 
 void traceRaysFast(size_t n, const float* const origin[3], const float* const dir[3], int32_t singleAxis,
                    float* distance, float* exitParam) {
-    sponge::traceRays(n, origin, dir, singleAxis, distance, exitParam);
+    using namespace sponge;
+    HWY_DYNAMIC_DISPATCH(TraceRays)(n, origin, dir, singleAxis, distance, exitParam);
 }
 
 void packColoursFast(size_t n, const float* red, const float* green, const float* blue, uint32_t* packed) {
-    sponge::packColours(n, red, green, blue, packed);
+    using namespace sponge;
+    HWY_DYNAMIC_DISPATCH(PackColours)(n, red, green, blue, packed);
 }
 
 void truncateFloatsFast(size_t n, const float* in, int32_t* out) {
-    sponge::truncateFloats(n, in, out);
+    using namespace sponge;
+    HWY_DYNAMIC_DISPATCH(TruncateFloats)(n, in, out);
 }
 
-const char* fastTargetName() { return hwy::TargetName(sponge::currentTarget()); }
+const char* fastTargetName() {
+    using namespace sponge;
+    return hwy::TargetName(HWY_DYNAMIC_DISPATCH(CurrentTarget)());
+}
 #endif  // HWY_ONCE

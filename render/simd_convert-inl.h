@@ -18,8 +18,9 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 // NaN and values outside the int32 range give INT32_MIN, as the scalar truncToInt32 and
 // the x86 truncating conversion do. Highway's ConvertTo saturates instead, so it is
-// never used on its own. Every float-to-int32 conversion of the SIMD paths goes through
-// here.
+// never used on its own. The SIMD paths convert floats to int32 only here; the traversal
+// truncates to whole floats instead, and where there are double vectors the colour bytes
+// are demoted from products known to lie in [0, 255].
 template <class DF>
 HWY_INLINE hn::Vec<hn::RebindToSigned<DF>> TruncToInt32(DF df, hn::Vec<DF> v) {
     const hn::RebindToSigned<DF> di;

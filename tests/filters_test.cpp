@@ -6,12 +6,15 @@
 #include "filters/cross/byte_fields.h"
 #include "filters/cross/cross_smear.h"
 #include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 
 namespace {
 
+// Cases of the filters as the table names them: a table that bound the wrong routine to a
+// name, or a fast variant that is not the routine's, fails them.
 struct FilterCase {
     const char* name;
-    TrailFilter filter;
+    const char* filter;
     int width, height;
     std::vector<uint32_t> before;
     std::vector<uint32_t> after;
@@ -27,32 +30,46 @@ std::vector<uint32_t> zerosWith(int width, int height, int x, int y, uint32_t va
 
 std::vector<FilterCase> cases() {
     std::vector<FilterCase> all = {
-        {"cross 3x3 dark centre", crossSmearFilter, 3, 3, {W, W, W, W, 0, W, W, W, W},
+        {"cross 3x3 dark centre", "cross", 3, 3, {W, W, W, W, 0, W, W, W, W},
          {W, W, W, W, 0x00EFEFEFu, W, W, W, W}},
         // The second value feeds on the already rewritten left neighbour; the top byte is
         // filtered like a colour byte.
-        {"cross 4x3 recursion and top byte", crossSmearFilter, 4, 3, zerosWith(4, 3, 1, 1, 0xFF0000FFu),
+        {"cross 4x3 recursion and top byte", "cross", 4, 3, zerosWith(4, 3, 1, 1, 0xFF0000FFu),
          {0, 0, 0, 0, 0, 0x0F00000Fu, 0x01000001u, 0, 0, 0, 0, 0}},
-        {"cross height 2 untouched", crossSmearFilter, 3, 2, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
-        {"cross width 2 untouched", crossSmearFilter, 2, 3, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
-        {"quad 2x2", quadBlendFilter, 2, 2, {0, W, W, W}, {0x00DFDFDFu, W, W, W}},
-        {"quad 3x3 corner", quadBlendFilter, 3, 3, zerosWith(3, 3, 2, 2, 0xFFFFFFFFu),
+        {"cross height 2 untouched", "cross", 3, 2, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
+        {"cross width 2 untouched", "cross", 2, 3, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
+        {"quad 2x2", "quad", 2, 2, {0, W, W, W}, {0x00DFDFDFu, W, W, W}},
+        {"quad 3x3 corner", "quad", 3, 3, zerosWith(3, 3, 2, 2, 0xFFFFFFFFu),
          {0, 0, 0, 0, 0x7F7F7F7Fu, 0, 0, 0, 0xFFFFFFFFu}},
-        {"quad height 1 untouched", quadBlendFilter, 3, 1, {1, 2, 3}, {1, 2, 3}},
-        {"quad width 1 untouched", quadBlendFilter, 1, 3, {1, 2, 3}, {1, 2, 3}},
+        {"quad height 1 untouched", "quad", 3, 1, {1, 2, 3}, {1, 2, 3}},
+        {"quad width 1 untouched", "quad", 1, 3, {1, 2, 3}, {1, 2, 3}},
     };
-    for (TrailFilter f : {crossSmearFilter, quadBlendFilter}) {
+    for (size_t i = 0; i < TRAIL_FILTER_COUNT; ++i) {
         std::vector<uint32_t> uniform(7 * 6, 0x80C0FF3Du);
-        all.push_back({"uniform stays uniform", f, 7, 6, uniform, uniform});
+        all.push_back({"uniform stays uniform", TRAIL_FILTERS[i].name, 7, 6, uniform, uniform});
     }
     return all;
 }
 
 TEST(TrailFilters, Cases) {
-    for (FilterCase c : cases()) {
-        c.filter(c.before.data(), c.width, c.height);
-        EXPECT_EQ(c.before, c.after) << c.name;
+    for (const FilterCase& c : cases()) {
+        const TrailFilterVariants& filter = trailFilterNamed(c.filter);
+        std::vector<uint32_t> plain = c.before, fast = c.before;
+        filter.plain(plain.data(), c.width, c.height);
+        EXPECT_EQ(plain, c.after) << c.filter << ", plain: " << c.name;
+        std::vector<uint64_t> memory;
+        filter.fast(fast.data(), c.width, c.height, memory);
+        EXPECT_EQ(fast, c.after) << c.filter << ", fast: " << c.name;
     }
+}
+
+TEST(TrailFilters, NamesAndChoices) {
+    const TrailFilterVariants* filter = &trailFilterNamed("cross");
+    EXPECT_TRUE(findTrailFilter("none", &filter));
+    EXPECT_EQ(filter, nullptr);
+    EXPECT_FALSE(findTrailFilter("constructor", &filter));
+    EXPECT_FALSE(findTrailFilter("", &filter));
+    EXPECT_EQ(trailFilterChoices(), "cross, quad or none");
 }
 
 TEST(CrossSmearFilter, SinglePixelSmearsDownAndRight) {

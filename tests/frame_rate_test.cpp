@@ -12,12 +12,12 @@ struct FakeHost {
     uint32_t now = 0;
     std::vector<std::string> lines;
 
-    FrameHost frameHost() {
-        FrameHost host;
-        host.context = this;
-        host.clockMs = [](void* c) { return static_cast<FakeHost*>(c)->now; };
-        host.reportLine = [](void* c, const char* text) { static_cast<FakeHost*>(c)->lines.emplace_back(text); };
-        return host;
+    PlatformAnswers answers() {
+        PlatformAnswers platform;
+        platform.context = this;
+        platform.clockMs = [](void* c) { return static_cast<FakeHost*>(c)->now; };
+        platform.reportLine = [](void* c, const char* text) { static_cast<FakeHost*>(c)->lines.emplace_back(text); };
+        return platform;
     }
 };
 
@@ -25,10 +25,10 @@ struct FakeHost {
 std::vector<std::string> runFrames(const std::vector<uint32_t>& clockPerFrame) {
     resetFrameRateReport();
     FakeHost fake;
-    const FrameHost host = fake.frameHost();
+    const PlatformAnswers platform = fake.answers();
     for (uint32_t t : clockPerFrame) {
         fake.now = t;
-        reportFrameRate(host);
+        reportFrameRate(platform);
     }
     return fake.lines;
 }
@@ -63,7 +63,7 @@ TEST(ReportFrameRate, ResetsCountAndText) {
 
 TEST(ReportFrameRate, WithoutClockOrSinkNothingIsDue) {
     resetFrameRateReport();
-    for (int i = 0; i < 5; ++i) reportFrameRate(FrameHost{});
+    for (int i = 0; i < 5; ++i) reportFrameRate(PlatformAnswers{});
     EXPECT_EQ(framesSinceReport, 5u);
 }
 

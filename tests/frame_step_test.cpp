@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "render/frame_host.h"
 #include "render/frame_rate.h"
 #include "render/traverse.h"
@@ -21,9 +20,10 @@ protected:
     void TearDown() override { resetFrameState(); }
 
     // Advances the animation by one frame of no pixels.
-    void step() { renderFrameWith(host, nullptr, 0, 0); }
+    void step() { renderFrameWith(platform, setup, nullptr, 0, 0); }
 
-    FrameHost host;
+    PlatformAnswers platform;
+    RenderSetup setup;
 };
 
 TEST_F(FrameStep, SingleAxisPhaseFollowsTheClock) {
@@ -82,10 +82,10 @@ TEST_F(FrameStep, HeightZeroIsStillCountedAndFiltered) {
     for (const RenderPath path : {RenderPath::Plain, RenderPath::Fast}) {
         resetFrameState();
         filterCalls = 0;
-        host.trailFilter = &COUNTING_FILTER;
-        host.path = path;
-        renderFrameWith(host, nullptr, 240, 0);
-        renderFrameWith(host, nullptr, 240, 0);
+        setup.trailFilter = &COUNTING_FILTER;
+        setup.path = path;
+        renderFrameWith(platform, setup, nullptr, 240, 0);
+        renderFrameWith(platform, setup, nullptr, 240, 0);
         EXPECT_EQ(framesSinceReport, 2u);
         EXPECT_EQ(filterCalls, 2);
     }
@@ -97,24 +97,24 @@ TEST_F(FrameStep, EachPathRunsItsOwnFilterVariant) {
     static const TrailFilterVariants recording = {
         [](PixelBuffer, int, int) { ran.push_back(RenderPath::Plain); },
         [](PixelBuffer, int, int, std::vector<uint64_t>&) { ran.push_back(RenderPath::Fast); }};
-    host.trailFilter = &recording;
+    setup.trailFilter = &recording;
     for (const RenderPath path : {RenderPath::Plain, RenderPath::Fast}) {
         ran.clear();
-        host.path = path;
+        setup.path = path;
         std::vector<uint32_t> pixels(8 * 6, 0);
-        renderFrameWith(host, pixels.data(), 8, 6);
+        renderFrameWith(platform, setup, pixels.data(), 8, 6);
         EXPECT_EQ(ran, std::vector<RenderPath>{path});
     }
 }
 
-// The bound host is the one renderFrame, the FrameCallback, uses.
+// The bound records are the ones renderFrame, the FrameCallback, uses.
 TEST_F(FrameStep, RenderFrameUsesTheBoundHost) {
-    FrameHost bound;
+    RenderSetup bound;
     bound.trailFilter = &COUNTING_FILTER;
-    bindFrameHost(bound);
+    bindFrameHost(PlatformAnswers{}, bound);
     filterCalls = 0;
     renderFrame(nullptr, 4, 0);
-    bindFrameHost(FrameHost{});
+    bindFrameHost(PlatformAnswers{}, RenderSetup{});
     EXPECT_EQ(filterCalls, 1);
 }
 
@@ -130,9 +130,9 @@ struct ThreadCase {
 class ThreadCountTest : public testing::TestWithParam<ThreadCase> {};
 
 std::vector<uint32_t> threeCrossTwoQuadFrames(RenderPath path) {
-    std::vector<uint32_t> frames = renderRun({61, 23, &CROSS_SMEAR_FILTER, 0.0f, 3, {}, path});
+    std::vector<uint32_t> frames = renderRun({61, 23, &trailFilterNamed("cross"), 0.0f, 3, {}, path});
     // Into the single-axis phase, where rays leap far.
-    const std::vector<uint32_t> more = renderRun({61, 23, &QUAD_BLEND_FILTER, 22.0f, 2, {}, path});
+    const std::vector<uint32_t> more = renderRun({61, 23, &trailFilterNamed("quad"), 22.0f, 2, {}, path});
     frames.insert(frames.end(), more.begin(), more.end());
     return frames;
 }

@@ -14,13 +14,14 @@ std::vector<uint32_t> renderRun(const FrameRun& run, const std::vector<uint32_t>
     if (!start.empty()) std::memcpy(buffer.get(), start.data(), size * sizeof(uint32_t));
     RawFrames raw = run.raw;
     FrameWorkspace workspace;
-    const FrameHost host = rawFramesHost(&raw, run.filter, run.path, &workspace);
+    const PlatformAnswers platform = rawFramesAnswers(&raw);
+    const RenderSetup setup{run.filter, run.path, &workspace};
     resetFrameState();
     animationTime = run.startClock;
     std::vector<uint32_t> frames;
     frames.reserve(size * static_cast<size_t>(run.frames));
     for (raw.current = 1; raw.current <= run.frames; ++raw.current) {
-        renderFrameWith(host, buffer.get(), run.width, run.height);
+        renderFrameWith(platform, setup, buffer.get(), run.width, run.height);
         frames.insert(frames.end(), buffer.get(), buffer.get() + size);
     }
     resetFrameState();

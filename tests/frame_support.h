@@ -1,4 +1,4 @@
-// Frames rendered the way the programs render them, through an explicit FrameHost.
+// Frames rendered the way the programs render them, through explicit host records.
 #pragma once
 
 #include <cstdint>

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "render/frame_step.h"
 #include "tests/frame_support.h"
 #include "tests/test_support.h"
@@ -85,11 +84,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // The first frames, blended and smeared from a black buffer; the camera is still in
         // the mirrored half of the lattice.
-        GoldenCase{"cross_frames_1_to_3", {240, 180, &CROSS_SMEAR_FILTER, 0.0f, 3}},
-        GoldenCase{"quad_frames_1_to_3", {240, 180, &QUAD_BLEND_FILTER, 0.0f, 3}},
+        GoldenCase{"cross_frames_1_to_3", {240, 180, &trailFilterNamed("cross"), 0.0f, 3}},
+        GoldenCase{"quad_frames_1_to_3", {240, 180, &trailFilterNamed("quad"), 0.0f, 3}},
         // Frame 110 as the programs draw it, every frame before it blended and smeared: the
         // camera's path through the first 110 frames shows in it.
-        GoldenCase{"cross_frame_110", {240, 180, &CROSS_SMEAR_FILTER, 0.0f, 110}},
+        GoldenCase{"cross_frame_110", {240, 180, &trailFilterNamed("cross"), 0.0f, 110}},
         // One raw frame at about the clock of frame 600.
         GoldenCase{"raw_mid_flight", {240, 180, nullptr, 599 * CLOCK_STEP, 1, allRaw()}},
         // The clock's first frame past 22.0: single-axis steps, rays leaping far.

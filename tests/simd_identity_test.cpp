@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "hwy/targets.h"
 #include "hwy/tests/hwy_gtest.h"
 #include "render/fast_path.h"
@@ -309,10 +308,14 @@ struct FilterCase {
     const TrailFilterVariants* filter;
     bool raw;
 };
-const FilterCase FILTERS[] = {{"cross", &CROSS_SMEAR_FILTER, false},
-                              {"quad", &QUAD_BLEND_FILTER, false},
-                              {"none", nullptr, false},
-                              {"raw", &CROSS_SMEAR_FILTER, true}};
+// Every filter of the table, none, and raw frames.
+const std::vector<FilterCase> FILTERS = [] {
+    std::vector<FilterCase> cases;
+    for (size_t i = 0; i < TRAIL_FILTER_COUNT; ++i) cases.push_back({TRAIL_FILTERS[i].name, &TRAIL_FILTERS[i].variants, false});
+    cases.push_back({"none", nullptr, false});
+    cases.push_back({"raw", &TRAIL_FILTERS[0].variants, true});
+    return cases;
+}();
 
 FrameRun frameRun(int width, int height, const FilterCase& f, float startClock, int frames) {
     return {width, height, f.filter, startClock, frames, f.raw ? allRaw() : RawFrames{}};
@@ -354,9 +357,9 @@ TEST_P(SimdFrames, PathNamesTheTarget) {
 // is slow at this size.
 TEST(SimdFullHd, FramesOnTheBestTarget) {
     ThreadCount two(2);
-    const FrameRun RUNS[] = {{1920, 1080, &CROSS_SMEAR_FILTER, 0.0f, 1, allRaw()},
-                             {1920, 1080, &CROSS_SMEAR_FILTER, 23.0f, 1},
-                             {1920, 1080, &QUAD_BLEND_FILTER, 5.0f, 1}};
+    const FrameRun RUNS[] = {{1920, 1080, &trailFilterNamed("cross"), 0.0f, 1, allRaw()},
+                             {1920, 1080, &trailFilterNamed("cross"), 23.0f, 1},
+                             {1920, 1080, &trailFilterNamed("quad"), 5.0f, 1}};
     for (const FrameRun& run : RUNS) {
         expectSameFrames(run, plainFrames(run), "1920x1080 at clock " + std::to_string(run.startClock));
     }
@@ -385,20 +388,15 @@ HWY_TARGET_INSTANTIATE_TEST_SUITE_P(SimdFilters);
 
 TEST_P(SimdFilters, FastFiltersMatchThePlainOnes) {
     uint32_t seed = 1;
-    for (int height = 0; height <= 11; ++height) {
-        for (int width = 0; width <= 37; ++width) {
-            expectSameFilter(CROSS_SMEAR_FILTER, width, height, ++seed);
-            expectSameFilter(QUAD_BLEND_FILTER, width, height, ++seed);
+    for (size_t f = 0; f < TRAIL_FILTER_COUNT; ++f) {
+        SCOPED_TRACE(TRAIL_FILTERS[f].name);
+        const TrailFilterVariants& filter = TRAIL_FILTERS[f].variants;
+        for (int height = 0; height <= 11; ++height) {
+            for (int width = 0; width <= 37; ++width) expectSameFilter(filter, width, height, ++seed);
         }
-    }
-    const int SIZES[][2] = {{241, 3}, {3, 241}, {240, 180}, {17, 1000}, {1920, 1080}};
-    for (const auto& s : SIZES) {
-        expectSameFilter(CROSS_SMEAR_FILTER, s[0], s[1], ++seed);
-        expectSameFilter(QUAD_BLEND_FILTER, s[0], s[1], ++seed);
-    }
-    for (const uint32_t set : {0xF0F0F0F0u, 0xFFFFFFFFu}) {
-        expectSameFilter(CROSS_SMEAR_FILTER, 67, 13, ++seed, set);
-        expectSameFilter(QUAD_BLEND_FILTER, 67, 13, ++seed, set);
+        const int SIZES[][2] = {{241, 3}, {3, 241}, {240, 180}, {17, 1000}, {1920, 1080}};
+        for (const auto& s : SIZES) expectSameFilter(filter, s[0], s[1], ++seed);
+        for (const uint32_t set : {0xF0F0F0F0u, 0xFFFFFFFFu}) expectSameFilter(filter, 67, 13, ++seed, set);
     }
 }
 

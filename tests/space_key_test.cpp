@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "render/frame_host.h"
 #include "render/frame_step.h"
 
@@ -47,13 +46,12 @@ std::vector<uint32_t> renderSequence(ScriptedHost& script, uint32_t fill) {
     resetFrameState();
     current = &script;
     FrameWorkspace workspace;
-    FrameHost host;
-    host.context = &script;
-    host.spaceHeld = scriptedSpace;
-    host.trailFilter = &COUNTING;
-    host.workspace = &workspace;
+    PlatformAnswers platform;
+    platform.context = &script;
+    platform.spaceHeld = scriptedSpace;
+    const RenderSetup setup{&COUNTING, RenderPath::Fast, &workspace};
     std::vector<uint32_t> pixels(WIDTH * HEIGHT, fill);
-    for (size_t i = 0; i < script.pattern.size(); ++i) renderFrameWith(host, pixels.data(), WIDTH, HEIGHT);
+    for (size_t i = 0; i < script.pattern.size(); ++i) renderFrameWith(platform, setup, pixels.data(), WIDTH, HEIGHT);
     current = nullptr;
     return pixels;
 }
@@ -83,9 +81,9 @@ const SpaceCase spaceCases[] = {
 };
 
 TEST(SpaceKey, HeldFramesAreRaw) {
-    for (const TrailFilterVariants* filter : {&CROSS_SMEAR_FILTER, &QUAD_BLEND_FILTER}) {
+    for (const TrailFilterVariants* filter : {&trailFilterNamed("cross"), &trailFilterNamed("quad")}) {
         for (const SpaceCase& c : spaceCases) {
-            SCOPED_TRACE(std::string(filter == &CROSS_SMEAR_FILTER ? "cross: " : "quad: ") + c.why);
+            SCOPED_TRACE(std::string(filter == &trailFilterNamed("cross") ? "cross: " : "quad: ") + c.why);
             ScriptedHost a{c.pattern, 0, 0, filter};
             const std::vector<uint32_t> first = renderSequence(a, 0);
             EXPECT_EQ(a.spaceQueries, c.pattern.size()) << "Space is sampled once per frame";
@@ -101,7 +99,7 @@ TEST(SpaceKey, HeldFramesAreRaw) {
 // The last frame of a held run must be exactly what the frame draws when nothing came before:
 // every word replaced, top byte cleared.
 TEST(SpaceKey, HeldFrameClearsTheTopByte) {
-    ScriptedHost script{{true}, 0, 0, &CROSS_SMEAR_FILTER};
+    ScriptedHost script{{true}, 0, 0, &trailFilterNamed("cross")};
     const std::vector<uint32_t> pixels = renderSequence(script, GARBAGE);
     for (uint32_t p : pixels) ASSERT_EQ(p >> 24, 0u);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "tests/frame_support.h"
 #include "tests/run_program.h"
 #include "tests/test_support.h"
@@ -71,7 +71,7 @@ TEST_F(SpongeRender, PpmHoldsTheRenderedFrame) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(readFile(path), "P6\n7 5\n255\n" + expectedRgb(7, 5, 3, &QUAD_BLEND_FILTER));
+    EXPECT_EQ(readFile(path), "P6\n7 5\n255\n" + expectedRgb(7, 5, 3, &trailFilterNamed("quad")));
 }
 
 TEST_F(SpongeRender, RawFramesAndFilterNone) {

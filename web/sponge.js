@@ -15,7 +15,6 @@
 
   const LARGEST_SIDE = 2048;
   const LARGEST_FRAME = 2147483647;
-  const FILTERS = { none: 0, cross: 1, quad: 2 };
 
   let spaceDown = false;
   let stopped = false;
@@ -60,10 +59,7 @@
     const settings = { filter: "cross", width: 240, height: 180, frames: LARGEST_FRAME, rawFirst: 0, rawLast: 0,
                        plain: false, per: 1 };
     const text = (name) => params.get(name);
-    if (params.has("filter")) {
-      if (!(text("filter") in FILTERS)) throw new Error(`filter: expected cross, quad or none, got '${text("filter")}'`);
-      settings.filter = text("filter");
-    }
+    if (params.has("filter")) settings.filter = text("filter");  // checked against the module's list
     if (params.has("size")) {
       const what = `WxH with each side from 1 to ${LARGEST_SIDE}`;
       const sides = /^([^x]*)x([^x]*)$/.exec(text("size"));
@@ -126,7 +122,6 @@
       showError(error.message);
       return;
     }
-    filterChoice.value = settings.filter;
     filterChoice.addEventListener("change", () => {
       const params = new URLSearchParams(location.search);
       params.set("filter", filterChoice.value);
@@ -149,8 +144,19 @@
       showError(`cannot start the WebAssembly module: ${error.message}`);
       return;
     }
-    const session = module._spongeStart(settings.width, settings.height, FILTERS[settings.filter],
-                                         settings.plain ? 1 : 0, settings.rawFirst, settings.rawLast, threads);
+    // The trail filters as the module lists them, "none" last.
+    const filters = module.UTF8ToString(module._spongeTrailFilters()).split(" ");
+    if (!filters.includes(settings.filter)) {
+      const choices = `${filters.slice(0, -1).join(", ")} or ${filters[filters.length - 1]}`;
+      showError(`filter: expected ${choices}, got '${settings.filter}'`);
+      return;
+    }
+    filterChoice.replaceChildren(...filters.map((name) => new Option(name, name)));
+    filterChoice.value = settings.filter;
+    const session = module.ccall("spongeStart", "number",
+                                 ["number", "number", "string", "number", "number", "number", "number"],
+                                 [settings.width, settings.height, settings.filter, settings.plain ? 1 : 0,
+                                  settings.rawFirst, settings.rawLast, threads]);
     if (!session) {
       showError(`not enough memory for a ${settings.width}x${settings.height} frame`);
       return;

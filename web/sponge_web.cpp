@@ -3,10 +3,10 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "render/frame_host.h"
 #include "render/frame_step.h"
 #include "render/pixel_storage.h"
@@ -24,7 +24,8 @@ struct WebSession {
     RawFrames raw;
     bool spaceDown = false;
     FrameWorkspace workspace;
-    FrameHost host;
+    PlatformAnswers platform;
+    RenderSetup setup;
 };
 
 bool heldOrRaw(void* context) {
@@ -44,11 +45,24 @@ void reportLine(void*, const char* text) { showReportLine(text); }
 
 extern "C" {
 
-// A new animation from its first frame: width x height, filter 0 none, 1 cross, 2 quad;
-// plain non-zero for the plain path; frames rawFirst to rawLast drawn raw; threads rendering,
-// the caller's included. Null when the memory cannot be had.
-EMSCRIPTEN_KEEPALIVE WebSession* spongeStart(int width, int height, int filter, int plain, int rawFirst, int rawLast,
-                                             int threads) {
+// The trail filters by name, separated by blanks, "none" last: what spongeStart takes.
+EMSCRIPTEN_KEEPALIVE const char* spongeTrailFilters() {
+    static const std::string names = [] {
+        std::string text;
+        for (size_t i = 0; i < TRAIL_FILTER_COUNT; ++i) text += std::string(TRAIL_FILTERS[i].name) + " ";
+        return text + NO_TRAIL_FILTER;
+    }();
+    return names.c_str();
+}
+
+// A new animation from its first frame: width x height, the trail filter called filter (one
+// of spongeTrailFilters); plain non-zero for the plain path; frames rawFirst to rawLast drawn
+// raw; threads rendering, the caller's included. Null when the filter is unknown or the
+// memory cannot be had.
+EMSCRIPTEN_KEEPALIVE WebSession* spongeStart(int width, int height, const char* filter, int plain, int rawFirst,
+                                             int rawLast, int threads) {
+    const TrailFilterVariants* trailFilter = nullptr;
+    if (!findTrailFilter(filter, &trailFilter)) return nullptr;
     WebSession* s = new WebSession;
     s->width = width;
     s->height = height;
@@ -60,13 +74,13 @@ EMSCRIPTEN_KEEPALIVE WebSession* spongeStart(int width, int height, int filter, 
     s->rgba.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     s->raw = {rawFirst, rawLast, 0};
     s->workspace.threads = threads;
-    s->host.context = s;
-    s->host.spaceHeld = heldOrRaw;
-    s->host.clockMs = pageClockMs;
-    s->host.reportLine = reportLine;
-    s->host.trailFilter = filter == 1 ? &CROSS_SMEAR_FILTER : filter == 2 ? &QUAD_BLEND_FILTER : nullptr;
-    s->host.path = plain ? RenderPath::Plain : RenderPath::Fast;
-    s->host.workspace = &s->workspace;
+    s->platform.context = s;
+    s->platform.spaceHeld = heldOrRaw;
+    s->platform.clockMs = pageClockMs;
+    s->platform.reportLine = reportLine;
+    s->setup.trailFilter = trailFilter;
+    s->setup.path = plain ? RenderPath::Plain : RenderPath::Fast;
+    s->setup.workspace = &s->workspace;
     resetFrameState();
     return s;
 }
@@ -77,7 +91,7 @@ EMSCRIPTEN_KEEPALIVE int spongeFrames(WebSession* s, int count, int spaceHeld, i
     s->spaceDown = spaceHeld != 0;
     for (int i = 0; i < count && s->raw.current < lastFrame; ++i) {
         ++s->raw.current;
-        renderFrameWith(s->host, s->pixels.get(), s->width, s->height);
+        renderFrameWith(s->platform, s->setup, s->pixels.get(), s->width, s->height);
     }
     return s->raw.current;
 }
@@ -97,7 +111,7 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* spongeRgba(WebSession* s) {
 }
 
 // What draws the frames: "plain", or the SIMD target, e.g. "WASM".
-EMSCRIPTEN_KEEPALIVE const char* spongePathName(WebSession* s) { return renderPathName(s->host.path); }
+EMSCRIPTEN_KEEPALIVE const char* spongePathName(WebSession* s) { return renderPathName(s->setup.path); }
 
 EMSCRIPTEN_KEEPALIVE void spongeStop(WebSession* s) { delete s; }
 

@@ -4,8 +4,6 @@
 
 #include "render/byte_average.h"
 
-const TrailFilterVariants CROSS_SMEAR_FILTER = {crossSmearFilter, crossSmearFilterFast};
-
 void crossSmearFilter(PixelBuffer pixels, int width, int height) {
     if (height < 3) return;
     for (int y = 1; y <= height - 2; ++y) {

@@ -13,6 +13,3 @@ void crossSmearFilter(PixelBuffer pixels, int width, int height);
 
 // The same result, several rows at once along a wavefront, in SIMD where it can be.
 void crossSmearFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>& scratch);
-
-// What sponge-cross binds.
-extern const TrailFilterVariants CROSS_SMEAR_FILTER;

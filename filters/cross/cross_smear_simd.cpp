@@ -129,14 +129,10 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace sponge {
 HWY_EXPORT(CrossSmear);
-
-// Called inside the namespace, for the single-target browser build (see shade_simd.cpp).
-void crossSmear(uint32_t* pixels, int width, int height, std::vector<uint64_t>& scratch) {
-    HWY_DYNAMIC_DISPATCH(CrossSmear)(pixels, width, height, scratch);
-}
 }  // namespace sponge
 
 void crossSmearFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>& scratch) {
-    sponge::crossSmear(pixels, width, height, scratch);
+    using namespace sponge;  // for the single-target browser build (see shade_simd.cpp)
+    HWY_DYNAMIC_DISPATCH(CrossSmear)(pixels, width, height, scratch);
 }
 #endif  // HWY_ONCE

@@ -4,8 +4,6 @@
 
 #include "render/byte_average.h"
 
-const TrailFilterVariants QUAD_BLEND_FILTER = {quadBlendFilter, quadBlendFilterFast};
-
 void quadBlendFilter(PixelBuffer pixels, int width, int height) {
     if (height < 2) return;
     for (int y = 0; y <= height - 2; ++y) {

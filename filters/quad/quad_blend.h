@@ -14,6 +14,3 @@ void quadBlendFilter(PixelBuffer pixels, int width, int height);
 // The same result a vector of pixels at a time (Highway, best target at run time). Needs
 // no scratch memory.
 void quadBlendFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>& scratch);
-
-// What sponge-quad binds.
-extern const TrailFilterVariants QUAD_BLEND_FILTER;

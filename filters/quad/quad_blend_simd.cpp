@@ -60,12 +60,10 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace sponge {
 HWY_EXPORT(QuadBlend);
-
-// Called inside the namespace, for the single-target browser build (see shade_simd.cpp).
-void quadBlend(uint32_t* pixels, int width, int height) { HWY_DYNAMIC_DISPATCH(QuadBlend)(pixels, width, height); }
 }  // namespace sponge
 
 void quadBlendFilterFast(PixelBuffer pixels, int width, int height, std::vector<uint64_t>&) {
-    sponge::quadBlend(pixels, width, height);
+    using namespace sponge;  // for the single-target browser build (see shade_simd.cpp)
+    HWY_DYNAMIC_DISPATCH(QuadBlend)(pixels, width, height);
 }
 #endif  // HWY_ONCE

@@ -20,7 +20,9 @@ test(`frames 1-${FRAMES} with the cross trail are the native ones`, async () => 
     const create = createRequire(import.meta.url)(join(SITE, "sponge-simd.js"));
     // The module's own loader would fetch the binary, which node's fetch cannot do from a path.
     const module = await create({ wasmBinary: readFileSync(join(SITE, "sponge-simd.wasm")) });
-    const session = module._spongeStart(WIDTH, HEIGHT, 1, 0, 0, 0, 1);
+    const session = module.ccall("spongeStart", "number",
+                                 ["number", "number", "string", "number", "number", "number", "number"],
+                                 [WIDTH, HEIGHT, "cross", 0, 0, 0, 1]);
     const bytes = WIDTH * HEIGHT * 4;
     for (let frame = 1; frame <= FRAMES; ++frame) {
       assert.equal(module._spongeFrames(session, 1, 0, FRAMES), frame);
