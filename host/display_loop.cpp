@@ -2,35 +2,28 @@
 
 #include <string>
 
-#include "host/display_window.h"
-#include "host/window_geometry.h"
-#include "render/pixel_storage.h"
-
 namespace {
+
 std::string failure;
+FrameCallback callback = nullptr;
+HostInput latestInput;  // the drain just before the frame in progress
+
+bool callFrameCallback(void*, const HostInput& input, int, PixelBuffer pixels, int width, int height) {
+    latestInput = input;
+    callback(pixels, width, height);
+    return true;
+}
+
 }  // namespace
 
 int32_t runDisplayLoop(const char* title, int srcWidth, int srcHeight, float scale, FrameCallback frameCallback) {
     failure.clear();
-    int screenWidth = 0, screenHeight = 0;
-    if (!openVideo(&screenWidth, &screenHeight, &failure)) return DISPLAY_LOOP_FAILED;
-    const DisplayWindowPtr window =
-        openDisplayWindow(title, windowGeometry(screenWidth, screenHeight, scale), srcWidth, srcHeight, &failure);
-    if (!window) return DISPLAY_LOOP_FAILED;
-    const PixelStorage pixels = allocatePixels(srcWidth, srcHeight);
-    if (!pixels) {
-        failure = "cannot create the frame buffer: out of memory for a " + std::to_string(srcWidth) + "x" +
-                  std::to_string(srcHeight) + " buffer";
-        return DISPLAY_LOOP_FAILED;
-    }
-    bool running = true;
-    while (running) {
-        running = drainEvents(window.get());
-        if (escapeHeld()) running = false;
-        frameCallback(pixels.get(), srcWidth, srcHeight);
-        presentFrame(window.get(), pixels.get());
-    }
-    return 0;
+    callback = frameCallback;
+    latestInput = HostInput{};
+    const FrameWindow window{title, srcWidth, srcHeight, FrameFit::Stretch, scale};
+    return runFrameLoop(window, FrameLoopOptions{}, callFrameCallback, nullptr, &failure);
 }
 
 const char* displayLoopFailure() { return failure.c_str(); }
+
+bool displayLoopSpaceHeld(void*) { return keyHeld(latestInput, KEY_SPACE); }

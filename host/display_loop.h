@@ -1,13 +1,11 @@
-// The window programs' frame loop: frames rendered back to back, each shown as it is done.
+// The window programs' frame loop as one call: frames rendered back to back, each shown as it
+// is done.
 #pragma once
 
 #include <cstdint>
 
+#include "host/frame_loop.h"
 #include "render/types.h"
-
-// What runDisplayLoop returns when it could not start (the value Windows calls E_FAIL,
-// kept so the status reads the same on every platform).
-constexpr int32_t DISPLAY_LOOP_FAILED = static_cast<int32_t>(0x80004005u);
 
 // Opens a window titled title whose client area is scale times the screen, centred,
 // neither resizable nor maximisable, and owns a zero-filled srcWidth x srcHeight buffer.
@@ -21,3 +19,8 @@ int32_t runDisplayLoop(const char* title, int srcWidth, int srcHeight, float sca
 // After DISPLAY_LOOP_FAILED: one line, without newline, saying what failed and why,
 // with SDL's own words.
 const char* displayLoopFailure();
+
+// A FrameCallback takes no context, so a renderFrame inside runDisplayLoop learns of Space
+// the way the platform's asynchronous key query would tell it: from the input of the loop's
+// latest drain. A PlatformAnswers::spaceHeld.
+bool displayLoopSpaceHeld(void* unused);

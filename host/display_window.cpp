@@ -10,6 +10,7 @@
 
 struct DisplayWindow {
     SDL_Window* window = nullptr;
+    FrameFit fit = FrameFit::Stretch;
     // The surface path: the scale into the window's own surface.
     bool surface = false;
     NearestScale scale;
@@ -84,12 +85,17 @@ bool textureAsked() {
 // here; elsewhere SDL would stand a texture behind it.
 bool surfaceWanted() { return !textureAsked() && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0; }
 
+NearestScale scaleInto(const DisplayWindow* w, int areaWidth, int areaHeight) {
+    return w->fit == FrameFit::Stretch ? nearestScale(w->srcWidth, w->srcHeight, areaWidth, areaHeight)
+                                       : nearestScaleKeepingAspect(w->srcWidth, w->srcHeight, areaWidth, areaHeight);
+}
+
 // The window's own surface, when it is one we can write 0x00RRGGBB words into.
 bool takeSurface(DisplayWindow* w, int clientWidth, int clientHeight) {
     SDL_Surface* surface = SDL_GetWindowSurface(w->window);
     if (surface == nullptr || surface->format->format != SDL_PIXELFORMAT_XRGB8888) return false;
     w->surface = true;
-    w->scale = nearestScale(w->srcWidth, w->srcHeight, clientWidth, clientHeight);
+    w->scale = scaleInto(w, clientWidth, clientHeight);
     return true;
 }
 
@@ -139,8 +145,9 @@ bool openVideo(int* screenWidth, int* screenHeight, std::string* error) {
 }
 
 DisplayWindowPtr openDisplayWindow(const char* title, const WindowGeometry& geometry, int srcWidth, int srcHeight,
-                                   std::string* error) {
+                                   FrameFit fit, std::string* error) {
     DisplayWindowPtr w(new DisplayWindow);
+    w->fit = fit;
     w->srcWidth = srcWidth;
     w->srcHeight = srcHeight;
     // The surface path wants a plain software image, not one SDL backs with a GL texture.
@@ -169,27 +176,91 @@ DisplayWindowPtr openDisplayWindow(const char* title, const WindowGeometry& geom
     return w;
 }
 
-const char* presentationName(const DisplayWindow* w) { return w->surface ? "surface" : "texture"; }
+namespace {
 
-bool drainEvents(DisplayWindow*) {
-    bool keepRunning = true;
+// The keys the input record knows, by their place on the keyboard.
+HostKey hostKey(SDL_Scancode code) {
+    switch (code) {
+        case SDL_SCANCODE_ESCAPE: return KEY_ESCAPE;
+        case SDL_SCANCODE_SPACE: return KEY_SPACE;
+        case SDL_SCANCODE_W: return KEY_W;
+        case SDL_SCANCODE_A: return KEY_A;
+        case SDL_SCANCODE_S: return KEY_S;
+        case SDL_SCANCODE_D: return KEY_D;
+        case SDL_SCANCODE_Q: return KEY_Q;
+        case SDL_SCANCODE_E: return KEY_E;
+        case SDL_SCANCODE_X: return KEY_X;
+        case SDL_SCANCODE_UP: return KEY_UP;
+        case SDL_SCANCODE_DOWN: return KEY_DOWN;
+        case SDL_SCANCODE_LEFT: return KEY_LEFT;
+        case SDL_SCANCODE_RIGHT: return KEY_RIGHT;
+        case SDL_SCANCODE_LSHIFT:
+        case SDL_SCANCODE_RSHIFT: return KEY_SHIFT;
+        case SDL_SCANCODE_BACKSPACE: return KEY_BACKSPACE;
+        case SDL_SCANCODE_F11: return KEY_F11;
+        case SDL_SCANCODE_F12: return KEY_F12;
+        default: return KEY_COUNT;
+    }
+}
+
+uint32_t heldKeys() {
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    uint32_t held = 0;
+    for (int code = 0; code < count; ++code) {
+        const HostKey key = hostKey(static_cast<SDL_Scancode>(code));
+        if (state[code] && key != KEY_COUNT) held |= 1u << key;
+    }
+    return held;
+}
+
+}  // namespace
+
+HostInput drainInput(DisplayWindow* w) {
+    HostInput input;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT) return false;  // what follows the quit stays queued
-        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) keepRunning = false;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) keepRunning = false;
+        if (event.type == SDL_QUIT) {
+            input.quit = true;
+            break;  // what follows the quit stays queued
+        }
+        switch (event.type) {
+            case SDL_WINDOWEVENT:
+                if (event.window.event == SDL_WINDOWEVENT_CLOSE) input.quit = true;
+                break;
+            case SDL_KEYDOWN: {
+                if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) input.quit = true;
+                const HostKey key = hostKey(event.key.keysym.scancode);
+                if (key != KEY_COUNT && event.key.repeat == 0) input.pressed |= 1u << key;
+                break;
+            }
+            case SDL_MOUSEMOTION:
+                input.mouseDx += event.motion.xrel;
+                input.mouseDy += event.motion.yrel;
+                break;
+            case SDL_MOUSEWHEEL:
+                input.wheel += event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+                break;
+            default: break;
+        }
     }
-    return keepRunning;
+    input.held = heldKeys();
+    const Uint32 buttons = SDL_GetMouseState(nullptr, nullptr);
+    if (buttons & SDL_BUTTON_LMASK) input.buttons |= 1u << BUTTON_LEFT;
+    if (buttons & SDL_BUTTON_MMASK) input.buttons |= 1u << BUTTON_MIDDLE;
+    if (buttons & SDL_BUTTON_RMASK) input.buttons |= 1u << BUTTON_RIGHT;
+    input.focused = SDL_GetKeyboardFocus() == w->window;
+    return input;
 }
 
 void presentFrame(DisplayWindow* w, const uint32_t* pixels) {
     if (w->surface) {
         // Fetched every frame: cheap while it stays valid, and renewed by SDL after the
-        // window was resized or exposed.
+        // window changed size (fullscreen) or was exposed.
         SDL_Surface* surface = SDL_GetWindowSurface(w->window);
         if (surface == nullptr) return;
-        if (surface->w != w->scale.dstWidth || surface->h != w->scale.dstHeight) {
-            w->scale = nearestScale(w->srcWidth, w->srcHeight, surface->w, surface->h);
+        if (surface->w != w->scale.areaWidth || surface->h != w->scale.areaHeight) {
+            w->scale = scaleInto(w, surface->w, surface->h);
         }
         if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
         scaleFrame(w->scale, pixels, static_cast<uint32_t*>(surface->pixels), surface->pitch / 4);
@@ -197,18 +268,25 @@ void presentFrame(DisplayWindow* w, const uint32_t* pixels) {
         SDL_UpdateWindowSurface(w->window);
         return;
     }
-    // The whole buffer onto the whole client area (null rectangles).
     SDL_UpdateTexture(w->texture, nullptr, pixels, w->srcWidth * static_cast<int>(sizeof(uint32_t)));
-    SDL_RenderCopy(w->renderer, w->texture, nullptr, nullptr);
+    if (w->fit == FrameFit::Stretch) {
+        // The whole buffer onto the whole client area (null rectangles).
+        SDL_RenderCopy(w->renderer, w->texture, nullptr, nullptr);
+    } else {
+        int areaWidth = 0, areaHeight = 0;
+        SDL_GetRendererOutputSize(w->renderer, &areaWidth, &areaHeight);
+        const FrameSize fit = fitAspect(w->srcWidth, w->srcHeight, areaWidth, areaHeight);
+        const SDL_Rect target = {(areaWidth - fit.width) / 2, (areaHeight - fit.height) / 2, fit.width, fit.height};
+        SDL_SetRenderDrawColor(w->renderer, 0, 0, 0, 255);
+        SDL_RenderClear(w->renderer);
+        SDL_RenderCopy(w->renderer, w->texture, nullptr, &target);
+    }
     SDL_RenderPresent(w->renderer);
 }
 
-namespace {
-bool keyDown(SDL_Scancode key) { return SDL_GetKeyboardState(nullptr)[key] != 0; }
-}  // namespace
+void toggleFullscreen(DisplayWindow* w) {
+    const bool full = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(w->window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
 
-bool escapeHeld() { return keyDown(SDL_SCANCODE_ESCAPE); }
-
-bool spaceHeld(void*) { return keyDown(SDL_SCANCODE_SPACE); }
-
-uint32_t clockMs(void*) { return static_cast<uint32_t>(SDL_GetTicks64()); }
+uint32_t hostClockMs(void*) { return static_cast<uint32_t>(SDL_GetTicks64()); }

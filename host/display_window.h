@@ -1,12 +1,13 @@
-// A window that shows a frame buffer, enlarged or reduced by the nearest pixel, with its
-// events and keys and a millisecond clock. This and the loops built on it are the only code
-// that knows SDL.
+// A window that shows a frame buffer, enlarged or reduced by the nearest pixel, with the
+// user's input as data and a millisecond clock. This file's .cpp is the only code that knows
+// SDL; nothing of SDL crosses this header.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "host/input.h"
 #include "host/window_geometry.h"
 
 struct DisplayWindow;
@@ -15,6 +16,12 @@ struct DisplayWindowCloser {
     void operator()(DisplayWindow* window) const;
 };
 using DisplayWindowPtr = std::unique_ptr<DisplayWindow, DisplayWindowCloser>;
+
+// How the frame covers the window.
+enum class FrameFit {
+    Stretch,     // the whole frame onto the whole client area, whatever their aspects
+    KeepAspect,  // as large as fits at the frame's own aspect, centred, black bars beside it
+};
 
 // Opens SDL's video with the first driver that shows something (or the one SDL_VIDEODRIVER
 // names) and reads the screen size. False with *error, one line in SDL's words.
@@ -29,25 +36,20 @@ bool openVideo(int* screenWidth, int* screenHeight, std::string* error);
 // through an SDL texture, which the GPU or SDL's renderer stretches. SPONGE_PRESENT=texture
 // in the environment asks for the texture path.
 DisplayWindowPtr openDisplayWindow(const char* title, const WindowGeometry& geometry, int srcWidth, int srcHeight,
-                                   std::string* error);
+                                   FrameFit fit, std::string* error);
 
-// "surface" or "texture".
-const char* presentationName(const DisplayWindow* window);
+// Takes the events that are waiting, without waiting for any, and says what they were.
+// A quit request ends the drain at once: the events behind it stay queued.
+HostInput drainInput(DisplayWindow* window);
 
-// Takes the events that are waiting, without waiting for any. False once the user has asked
-// to end: a quit request, the window's close button, Escape.
-bool drainEvents(DisplayWindow* window);
-
-// The whole frame onto the whole client area, each screen pixel the frame pixel under its
-// centre.
+// The whole frame onto the client area as the window's FrameFit says, each screen pixel the
+// frame pixel under its centre.
 void presentFrame(DisplayWindow* window, const uint32_t* pixels);
 
-// Is the key held? The state as of the last drainEvents.
-bool escapeHeld();
+// Between the window as it was opened and the whole screen (the frame at its aspect, black
+// bars beside it); the window comes back at its old size and place.
+void toggleFullscreen(DisplayWindow* window);
 
-// Space and the clock take the context of a FrameHost callback, which they do not use, so
-// that a host can hand them to the renderer as they are.
-bool spaceHeld(void* unused = nullptr);
-
-// Milliseconds since the video was opened, 1 ms resolution, wrapping at 2^32.
-uint32_t clockMs(void* unused = nullptr);
+// Milliseconds since the video was opened, 1 ms resolution, wrapping at 2^32. It takes a
+// PlatformAnswers context, which it does not use, so that a host can hand it over as it is.
+uint32_t hostClockMs(void* unused = nullptr);

@@ -1,5 +1,5 @@
 // sponge-cross: the fly-through with the five-point cross smear as its trail.
-#include "filters/cross/cross_smear.h"
+#include "filters/trail_filters.h"
 #include "host/program.h"
 
-int main() { return runSpongeProgram("sponge-cross", CROSS_SMEAR_FILTER); }
+int main() { return runSpongeProgram("sponge-cross", trailFilterNamed("cross")); }

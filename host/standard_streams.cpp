@@ -20,10 +20,10 @@ bool reopenIfClosed(int fd) {
 
 }  // namespace
 
-ClosedStreams openStandardStreams() {
-    ClosedStreams closed;
-    closed.input = reopenIfClosed(0);
-    closed.output = reopenIfClosed(1);
-    closed.error = reopenIfClosed(2);
-    return closed;
+bool openStandardStreams() {
+    // In order: a closed 0 must be taken before 1 and 2 are looked at (see reopenIfClosed).
+    reopenIfClosed(0);
+    const bool outputClosed = reopenIfClosed(1);
+    reopenIfClosed(2);
+    return outputClosed;
 }

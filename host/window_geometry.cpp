@@ -26,23 +26,29 @@ WindowGeometry windowGeometry(int screenWidth, int screenHeight, float scale) {
     return g;
 }
 
+FrameSize fitAspect(int frameWidth, int frameHeight, int areaWidth, int areaHeight) {
+    const int64_t w = frameWidth, h = frameHeight, aw = areaWidth, ah = areaHeight;
+    FrameSize fit;
+    if (aw * h <= ah * w) {  // the width decides
+        fit.width = areaWidth;
+        fit.height = static_cast<int>(aw * h / w);
+    } else {
+        fit.width = static_cast<int>(ah * w / h);
+        fit.height = areaHeight;
+    }
+    fit.width = std::max(fit.width, 1);
+    fit.height = std::max(fit.height, 1);
+    return fit;
+}
+
 WindowGeometry frameWindowGeometry(int screenWidth, int screenHeight, float scale, int frameWidth, int frameHeight) {
     const WindowGeometry area = windowGeometry(screenWidth, screenHeight, scale);
-    const int64_t w = frameWidth, h = frameHeight;
-    const int64_t times = std::min(area.width / w, area.height / h);
+    const int times = std::min(area.width / frameWidth, area.height / frameHeight);
+    const FrameSize size = times >= 1 ? FrameSize{times * frameWidth, times * frameHeight}
+                                      : fitAspect(frameWidth, frameHeight, area.width, area.height);
     WindowGeometry g;
-    if (times >= 1) {
-        g.width = static_cast<int>(times * w);
-        g.height = static_cast<int>(times * h);
-    } else if (area.width * h <= area.height * w) {  // the width decides
-        g.width = area.width;
-        g.height = static_cast<int>(std::max<int64_t>(1, area.width * h / w));
-    } else {
-        g.width = static_cast<int>(std::max<int64_t>(1, area.height * w / h));
-        g.height = area.height;
-    }
-    g.width = std::max(g.width, 1);
-    g.height = std::max(g.height, 1);
+    g.width = size.width;
+    g.height = size.height;
     g.x = centredCorner(screenWidth, g.width);
     g.y = centredCorner(screenHeight, g.height);
     return g;

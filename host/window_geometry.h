@@ -1,4 +1,4 @@
-// Where the window goes and how big its client area is, from the screen size alone.
+// Where a window goes and how big its client area is, from the screen size alone.
 #pragma once
 
 struct WindowGeometry {
@@ -19,3 +19,12 @@ WindowGeometry windowGeometry(int screenWidth, int screenHeight, float scale);
 // whole multiple of the frame size that fits, or, if not even the frame itself fits, the
 // largest size of the frame's aspect that does (each side at least 1). Centred as above.
 WindowGeometry frameWindowGeometry(int screenWidth, int screenHeight, float scale, int frameWidth, int frameHeight);
+
+struct FrameSize {
+    int width;
+    int height;
+};
+
+// The largest size of frameWidth x frameHeight's aspect within areaWidth x areaHeight, each
+// side rounded down and at least 1.
+FrameSize fitAspect(int frameWidth, int frameHeight, int areaWidth, int areaHeight);

@@ -8,10 +8,11 @@
 set -euo pipefail
 
 run_pkgs=(g++ cmake make libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
-# xvfb, xdotool, x11-utils (xwininfo, xprop), x11-apps (xwd) and libx11-dev for the window
-# tests; ffmpeg (with ffprobe) for the video tests; libmpfr-dev, the oracle of the sine and
-# cosine tests.
-test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps ffmpeg python3 libx11-dev libmpfr-dev)
+# xvfb, xdotool, x11-utils (xwininfo, xprop), x11-apps (xwd), libx11-dev and openbox (the
+# window manager a fullscreen window needs) for the window tests; ffmpeg (with ffprobe) for
+# the video tests; libmpfr-dev, the oracle of the sine and cosine tests.
+test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps openbox ffmpeg python3 libx11-dev
+           libmpfr-dev)
 
 # Emscripten 3.1.6 and the Node.js it runs on; Node.js and npm only where the machine has
 # none of its own (a machine may have them from elsewhere than Debian).

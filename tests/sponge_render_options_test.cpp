@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "tests/run_program.h"
 #include "tests/test_support.h"
 #include "tools/sponge-render/options.h"
@@ -109,7 +108,7 @@ TEST_P(GoodArgsTest, FillTheOptions) {
 
 GoodArgsCase goodCase(const char* label, std::vector<std::string> args, void (*set)(RenderOptions&)) {
     RenderOptions expected;
-    expected.filter = &CROSS_SMEAR_FILTER;
+    expected.filter = &trailFilterNamed("cross");
     set(expected);
     return {label, std::move(args), expected};
 }
@@ -127,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](RenderOptions& o) { o.frames = 2147483647, o.from = 2147483647; }),
         goodCase("QuadPlainQuiet", {"--filter", "quad", "--path", "plain", "--quiet"},
                  [](RenderOptions& o) {
-                     o.filterName = "quad", o.filter = &QUAD_BLEND_FILTER, o.path = RenderPath::Plain, o.quiet = true;
+                     o.filterName = "quad", o.filter = &trailFilterNamed("quad"), o.path = RenderPath::Plain, o.quiet = true;
                  }),
         goodCase("NoFilterRawBench", {"--filter=none", "--raw", "2-9", "--bench"},
                  [](RenderOptions& o) {
@@ -178,6 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsCase{"OutputMissingValue", {"--output"}, "--output"},
         BadArgsCase{"QuietWithValue", {"--quiet=maybe"}, "--quiet"},
         BadArgsCase{"BenchWithOutput", {"--bench", "--output", "x.png"}, "--bench"},
+        // Only a window is paced, and a window writes nothing.
+        BadArgsCase{"PaceWithoutWindow", {"--pace", "30"}, "--pace"},
+        BadArgsCase{"WindowWithOutput", {"--window", "--output", "x.png"}, "--window"},
+        BadArgsCase{"WindowWithBench", {"--bench", "--window"}, "--window"},
         BadArgsCase{"UnknownFlag", {"--fps", "30"}, "--fps"}),
     CaseLabel());
 

@@ -5,19 +5,23 @@ from outside.
 Every test starts its own Xvfb and runs the real program on it. Xvfb has no window
 manager, so the program's window is a plain child of the root with no frame: its outer
 window and its client area are the same rectangle, and the position and size xwininfo
-reports are the client area's. Keys are real key events from xdotool (through the XTEST
-extension, to the focused window), the close request is the WM_DELETE_WINDOW message a
-window manager's close button sends, and the picture is read back with xwd.
+reports are the client area's (the fullscreen test alone runs openbox, since only a window
+manager makes a window cover the screen). Keys are real key events from xdotool (through
+the XTEST extension, to the focused window), the close request is the WM_DELETE_WINDOW
+message a window manager's close button sends, and the picture is read back with xwd.
+Frames are compared with sponge-render's, which renders the same pixels offline.
 
-Usage: window_test.py --program PATH --close-request PATH [unittest arguments]
+Usage: window_test.py --program PATH --render PATH --close-request PATH [unittest arguments]
        window_test.py --render PATH --close-request PATH [unittest arguments]
 The first runs WindowTest on a window program, the second LiveViewTest on sponge-render.
 """
 
 import argparse
 import array
+import glob
 import os
 import re
+import shutil
 import signal
 import struct
 import subprocess
@@ -26,6 +30,7 @@ import tempfile
 import threading
 import time
 import unittest
+import zlib
 
 PROGRAM = ""
 RENDER = ""
@@ -98,12 +103,30 @@ class Xvfb:
         self.close()
 
 
+class WindowManager:
+    """openbox on an Xvfb: what makes a fullscreen window cover the screen."""
+
+    def __init__(self, x):
+        self.proc = subprocess.Popen(["openbox"], env=x.env(), stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Running once it has taken the root window's substructure redirection.
+        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in x.tool("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                   START_TIMEOUT, "openbox")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        self.proc.wait()
+
+
 class Program:
     """The program under test, with its standard output collected line by line (or closed,
     as a launcher may start it)."""
 
-    def __init__(self, env, args=(), close_stdout=False, program=None):
-        self.proc = subprocess.Popen([program or PROGRAM, *args], env=env, stdin=subprocess.DEVNULL,
+    def __init__(self, env, args=(), close_stdout=False, program=None, cwd=None):
+        self.proc = subprocess.Popen([program or PROGRAM, *args], env=env, stdin=subprocess.DEVNULL, cwd=cwd,
                                      stdout=subprocess.DEVNULL if close_stdout else subprocess.PIPE,
                                      stderr=subprocess.PIPE, text=True,
                                      preexec_fn=(lambda: os.close(1)) if close_stdout else None)
@@ -121,7 +144,8 @@ class Program:
             self.lines.append(line.rstrip("\n"))
 
     def _read_err(self):
-        self.err = self.proc.stderr.read()
+        for line in self.proc.stderr:
+            self.err += line
 
     def running(self):
         return self.proc.poll() is None
@@ -204,6 +228,85 @@ def sharp_neighbours(frame):
     across = sum(apart(row[i], row[i + 1]) for row in frame for i in range(RENDER_WIDTH - 1))
     down = sum(apart(frame[j][i], frame[j + 1][i]) for j in range(RENDER_HEIGHT - 1) for i in range(RENDER_WIDTH))
     return across + down
+
+
+def read_png(path):
+    """(width, height, RGB bytes) of an 8-bit RGB PNG without interlacing, as sponge-render
+    writes them."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
+    at, idat, width, height = 8, b"", 0, 0
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            assert (depth, colour, interlace) == (8, 2, 0), f"{path}: not 8-bit RGB without interlacing"
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    raw, stride, rows, previous = zlib.decompress(idat), 3 * width, [], bytearray(3 * width)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 3] if i >= 3 else 0
+            b, c = previous[i], previous[i - 3] if i >= 3 else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        previous = line
+    return width, height, b"".join(rows)
+
+
+def read_ppm(path):
+    """(width, height, RGB bytes) of a binary PPM as sponge-render writes it."""
+    with open(path, "rb") as f:
+        data = f.read()
+    magic, width, height, maxval, rest = data.split(maxsplit=4)
+    assert magic == b"P6" and maxval == b"255", f"{path} is not an 8-bit PPM"
+    return int(width), int(height), rest
+
+
+def offline_frame(args, frame):
+    """The RGB bytes of sponge-render's frame number frame, rendered with args."""
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "frame.png")
+        subprocess.run([RENDER, *args, "--frames", str(frame), "--quiet", "--output", out], check=True,
+                       timeout=START_TIMEOUT)
+        return read_png(out)
+
+
+def frame_bytes(frame):
+    """A frame read back from the screen, as RGB bytes."""
+    return b"".join(struct.pack(">I", p)[1:] for row in frame for p in row)
+
+
+def find_offline_frame(args, rgb, last):
+    """The number of the frame among sponge-render's frames 1 to last (rendered with args at
+    the window programs' size) whose pixels are rgb, or None. In chunks, so that the folder
+    never holds more than a few hundred frames."""
+    chunk = 400
+    with tempfile.TemporaryDirectory() as folder:
+        for first in range(1, last + 1, chunk):
+            end = min(last, first + chunk - 1)
+            subprocess.run([RENDER, *args, "--from", str(first), "--frames", str(end), "--quiet",
+                            "--output", os.path.join(folder, "f-%d.ppm")], check=True, timeout=START_TIMEOUT)
+            for n in range(first, end + 1):
+                path = os.path.join(folder, f"f-{n}.ppm")
+                found = read_ppm(path)[2] == rgb
+                os.remove(path)
+                if found:
+                    return n
+    return None
 
 
 def window_geometry(x, window):
@@ -321,6 +424,26 @@ class WindowTest(unittest.TestCase):
             wrong.extend((x, y) for x in range(width) if line[x] != source[cols[x]])
         self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are not the render pixel under their centre")
 
+    def test_the_window_shows_the_frames_of_its_own_trail_filter(self):
+        # Each window program binds one trail filter. The frame on screen, read back, must be
+        # one of sponge-render's frames with that filter, and none of the other's: swapped
+        # bindings, or a window that drew other pixels, fail here.
+        own = {"sponge-cross": "cross", "sponge-quad": "quad"}[os.path.basename(PROGRAM)]
+        with Xvfb(1366, 767) as x, Program(x.env()) as program:
+            window = find_window(x, program)
+            time.sleep(0.5)  # a few frames, blended and filtered
+            width, height, shot = screenshot(x, program, window)
+            rgb = frame_bytes(render_frame(shot, width, height))
+        size = ["--size", f"{RENDER_WIDTH}x{RENDER_HEIGHT}"]
+        # The window programs draw each frame as soon as the last is shown: by the time the
+        # window is found and half a second more has passed, far fewer frames than this.
+        last = 2400
+        number = find_offline_frame([*size, "--filter", own], rgb, last)
+        self.assertIsNotNone(number, f"the window shows none of frames 1-{last} with the {own} trail")
+        for other in {"cross", "quad", "none"} - {own}:
+            self.assertIsNone(find_offline_frame([*size, "--filter", other], rgb, number),
+                              f"the window's frame is also one of the {other} trail's")
+
     def test_with_standard_output_closed_it_runs_and_ends_as_usual(self):
         # Without care, the display connection would become descriptor 1 and receive the
         # frame-rate lines, and the window would freeze for good.
@@ -407,8 +530,8 @@ def close_request(test, x, window):
 class LiveViewTest(unittest.TestCase):
     """sponge-render --window: the same host, paced, at any size."""
 
-    def live_view(self, env, *args):
-        return Program(env, ["--window", *args], program=RENDER)
+    def live_view(self, env, *args, cwd=None):
+        return Program(env, ["--window", *args], program=RENDER, cwd=cwd)
 
     def test_window_size_paced_lines_and_ending_requests(self):
         requests = [
@@ -448,6 +571,112 @@ class LiveViewTest(unittest.TestCase):
             self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
             self.assertEqual(view.lines, [])
 
+    def test_f11_fills_the_screen_at_the_frames_aspect_and_f11_again_brings_the_window_back(self):
+        screen, size = (1366, 767), (64, 48)
+        # 767 / 48 is the smaller ratio: the height decides, 767 x 64 / 48 = 1022.67 wide.
+        fit, corner = (1022, 767), ((1366 - 1022) // 2, 0)
+        with Xvfb(*screen) as x, WindowManager(x), \
+                self.live_view(x.env(), "--size", f"{size[0]}x{size[1]}", "--pace", "30") as view:
+            window = find_window(x, view)
+            size_of = lambda: (lambda g: (g["width"], g["height"]))(window_geometry(x, window))
+            windowed = wait_until(lambda: size_of() == (768, 576) and size_of(), START_TIMEOUT, "the window's size")
+            x.tool("xdotool", "windowfocus", "--sync", window)
+            x.tool("xdotool", "key", "F11")
+            wait_until(lambda: size_of() == screen, END_TIMEOUT, "the window to cover the screen")
+            g = window_geometry(x, window)
+            self.assertEqual((g["x"], g["y"]), (0, 0))
+            time.sleep(0.5)  # frames drawn at the new size
+            width, height, shot = screenshot(x, view, window)
+            self.assertEqual((width, height), screen)
+            self.check_letterbox(shot, screen, size, fit, corner)
+            x.tool("xdotool", "key", "F11")
+            wait_until(lambda: size_of() == windowed, END_TIMEOUT, "the window to come back at its size")
+            press_escape(x, window, held=False)
+            self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+
+    def check_letterbox(self, shot, screen, size, fit, corner):
+        """Black beside the frame; inside, every screen pixel the frame pixel under its centre."""
+        (x0, y0), (w, h) = corner, fit
+        frame = [[shot[y0 + centre_pixel(j, h, size[1])][x0 + centre_pixel(i, w, size[0])] for i in range(size[0])]
+                 for j in range(size[1])]
+        self.assertGreater(len({p for row in frame for p in row}), 20, "a frame with detail")
+        cols, rows = under_centres(w, size[0]), under_centres(h, size[1])
+        wrong = []
+        for y in range(screen[1]):
+            for x in range(screen[0]):
+                inside = x0 <= x < x0 + w and y0 <= y < y0 + h
+                expected = frame[rows[y - y0]][cols[x - x0]] if inside else 0
+                if shot[y][x] != expected:
+                    wrong.append((x, y))
+        self.assertEqual(wrong[:10], [], f"{len(wrong)} screen pixels are neither black bars nor the frame")
+
+    def test_a_stopping_signal_ends_it_in_order_with_the_signals_status(self):
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=sig.name), Xvfb(1366, 767) as x, \
+                    self.live_view(x.env(), "--size", "32x24") as view:
+                find_window(x, view)
+                view.wait_for_lines(1)
+                view.proc.send_signal(sig)
+                self.assertEqual(view.wait_for_end(END_TIMEOUT), 128 + sig, view.err)
+                self.assertEqual(view.err, "")
+
+    def test_frames_ends_the_live_view(self):
+        with Xvfb(1366, 767) as x, self.live_view(x.env(), "--size", "32x24", "--pace", "0", "--frames",
+                                                  "40") as view:
+            self.assertEqual(view.wait_for_end(START_TIMEOUT), 0, view.err)
+            self.assertEqual(view.err, "")
+
+    def test_f12_keeps_the_frame_on_screen_as_sponge_render_writes_it(self):
+        # F12 writes the frame as rendered, whole, at the render size, named by its number.
+        # With --from the first frames are never shown. At one frame a second, F12 half a
+        # second after the window appeared is taken at the next frame's drain, when the first
+        # shown frame or the one after it is on screen; a --from that did not hold would give
+        # frame 1 or 2.
+        cases = [
+            ("a trail filter", ["--size", "64x48", "--filter", "quad"], ["--pace", "0"], None),
+            ("raw frames", ["--size", "50x30", "--raw", "10-100000"], ["--pace", "0"], None),
+            ("--from", ["--size", "48x40", "--raw", "150-160"], ["--pace", "1", "--from", "155"], (155, 156)),
+        ]
+        for name, args, live, number in cases:
+            with self.subTest(case=name), tempfile.TemporaryDirectory() as folder, Xvfb(1366, 767) as x, \
+                    self.live_view(x.env(), *args, *live, cwd=folder) as view:
+                window = find_window(x, view)
+                time.sleep(0.5)
+                x.tool("xdotool", "windowfocus", "--sync", window)
+                x.tool("xdotool", "key", "F12")
+                files = wait_until(lambda: glob.glob(os.path.join(folder, "sponge-*.png")), START_TIMEOUT,
+                                   "the PNG F12 writes")
+                self.assertEqual(len(files), 1, files)
+                name_match = re.fullmatch(r"sponge-(\d{8})\.png", os.path.basename(files[0]))
+                self.assertIsNotNone(name_match, files[0])
+                frame = int(name_match.group(1))
+                if number is not None:
+                    self.assertIn(frame, number)
+                wait_until(lambda: "wrote" in view.err or not view.running(), END_TIMEOUT, "the line naming the file")
+                press_escape(x, window, held=False)
+                self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+                self.assertEqual(view.err, f"sponge-render: wrote {os.path.basename(files[0])}\n")
+                self.assertEqual(read_png(files[0]), offline_frame(args, frame))
+                self.assertEqual(sorted(os.listdir(folder)), [os.path.basename(files[0])])
+
+    def test_f12_failure_is_said_and_the_view_goes_on(self):
+        # Frame 7 is the first shown and, at one frame a second, it or frame 8 is on screen when
+        # F12 is taken (see above); folders stand where their files would go.
+        with tempfile.TemporaryDirectory() as folder, Xvfb(1366, 767) as x, \
+                self.live_view(x.env(), "--size", "32x24", "--pace", "1", "--from", "7", cwd=folder) as view:
+            for frame in (7, 8):
+                os.mkdir(os.path.join(folder, f"sponge-0000000{frame}.png"))
+            window = find_window(x, view)
+            time.sleep(0.5)
+            x.tool("xdotool", "windowfocus", "--sync", window)
+            x.tool("xdotool", "key", "F12")
+            wait_until(lambda: "F12" in view.err or not view.running(), END_TIMEOUT, "the reason F12 failed")
+            self.assertRegex(view.err, r"^sponge-render: F12: cannot write 'sponge-0000000[78]\.png': it is a folder\n\Z")
+            self.assertTrue(view.running())
+            press_escape(x, window, held=False)
+            self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+            self.assertEqual(sorted(os.listdir(folder)), ["sponge-00000007.png", "sponge-00000008.png"])
+
     def test_without_a_display_it_says_so_and_fails(self):
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")}
@@ -460,11 +689,11 @@ class LiveViewTest(unittest.TestCase):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--program")
-    parser.add_argument("--render")
+    parser.add_argument("--render", required=True)
     parser.add_argument("--close-request", required=True)
     args, rest = parser.parse_known_args()
     PROGRAM = os.path.abspath(args.program) if args.program else ""
-    RENDER = os.path.abspath(args.render) if args.render else ""
+    RENDER = os.path.abspath(args.render)
     CLOSE_REQUEST = os.path.abspath(args.close_request)
     suite = "WindowTest" if PROGRAM else "LiveViewTest"
     unittest.main(argv=[sys.argv[0]] + (rest or [suite]), verbosity=2)

@@ -5,7 +5,8 @@
 #include "tools/sponge-render/options.h"
 
 // Shows frames options.from to options.frames (the earlier ones are rendered unseen) until
-// then, or until Escape or the window's close button; prints the frame-rate line once a
-// second unless options.quiet. Returns the exit status: 0, or 1 when no window could be
-// opened (said on standard error).
+// then, or until Escape, the window's close button or a stopping signal; prints the
+// frame-rate line once a second unless options.quiet. F11 toggles fullscreen, F12 writes the
+// frame on screen to sponge-NNNNNNNN.png in the current folder. Returns the exit status: 0,
+// 1 when no window could be opened (said on standard error), or the interruption's status.
 int runLiveView(const RenderOptions& options);

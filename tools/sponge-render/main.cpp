@@ -1,16 +1,19 @@
 // sponge-render: the fly-through without a window, frame by frame into files, a video or
-// a benchmark line, at the animation's own pace of one clock step per frame.
+// a benchmark line, at the animation's own pace of one clock step per frame; or live in a
+// window (--window).
 #include <cstdio>
 #include <string>
 
 #include "host/standard_streams.h"
-#include "tools/sponge-render/live_view.h"
 #include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/options.h"
 #include "tools/sponge-render/render_run.h"
+#ifdef SPONGE_WINDOW
+#include "tools/sponge-render/live_view.h"
+#endif
 
 int main(int argc, char** argv) {
-    const ClosedStreams closed = openStandardStreams();
+    const bool outputClosed = openStandardStreams();
     RenderOptions options;
     std::string message;
     switch (parseOptions(argc, argv, &options, &message)) {
@@ -18,5 +21,13 @@ int main(int argc, char** argv) {
         case ParseResult::Error: printError(message); return 2;
         case ParseResult::Run: break;
     }
-    return options.window ? runLiveView(options) : runRender(options, closed.output);
+    if (options.window) {
+#ifdef SPONGE_WINDOW
+        return runLiveView(options);
+#else
+        printError("--window: this sponge-render was built without windows (SPONGE_WINDOW=OFF)");
+        return 2;
+#endif
+    }
+    return runRender(options, outputClosed);
 }

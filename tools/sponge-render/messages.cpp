@@ -27,3 +27,5 @@ void printError(const std::string& message) {
     std::fprintf(stderr, "sponge-render: %s\n", printableText(message).c_str());
     std::fflush(stderr);
 }
+
+void printNotice(const std::string& message) { printError(message); }

@@ -9,3 +9,6 @@ std::string printableText(const std::string& text);
 
 // "sponge-render: " and message, made printable, as one line on standard error.
 void printError(const std::string& message);
+
+// "sponge-render: " and a note that is not an error (a file written on request), likewise.
+void printNotice(const std::string& message);

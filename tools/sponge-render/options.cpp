@@ -6,8 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "filters/cross/cross_smear.h"
-#include "filters/quad/quad_blend.h"
+#include "filters/trail_filters.h"
 #include "tools/sponge-render/image_file.h"
 
 namespace {
@@ -49,8 +48,12 @@ bool parsePair(const std::string& text, char sep, int lo, int hi, int* a, int* b
 ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* options, std::string* message) {
     CLI::App app{"Renders frames of the Menger sponge fly-through without a window.", "sponge-render"};
     std::string size, raw;
-    app.add_option("--filter", options->filterName, "Trail filter: cross, quad or none (default cross)")
-        ->check(CLI::IsMember({"cross", "quad", "none"}));
+    app.add_option("--filter", options->filterName, "Trail filter: " + trailFilterChoices() + " (default cross)")
+        ->check([](const std::string& text) -> std::string {
+            const TrailFilterVariants* filter;
+            return findTrailFilter(text, &filter) ? std::string()
+                                                  : "expected " + trailFilterChoices() + ", got '" + text + "'";
+        });
     app.add_option("--size", size, "Frame size WxH, each side 1 to 16384 (default 240x180)")
         ->check([](const std::string& text) -> std::string {
             int w, h;
@@ -140,8 +143,6 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     if (!size.empty()) parsePair(size, 'x', 1, MAX_SIDE, &options->width, &options->height);
     if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
     options->path = path == "plain" ? RenderPath::Plain : RenderPath::Fast;
-    options->filter = options->filterName == "cross" ? &CROSS_SMEAR_FILTER
-                      : options->filterName == "quad" ? &QUAD_BLEND_FILTER
-                                                      : nullptr;
+    findTrailFilter(options->filterName, &options->filter);
     return ParseResult::Run;
 }

@@ -9,7 +9,7 @@
 
 struct RenderOptions {
     std::string filterName = "cross";
-    const TrailFilterVariants* filter = nullptr;  // bound from filterName; null for "none"
+    const TrailFilterVariants* filter = nullptr;  // found by filterName; null for "none"
     int width = 240;
     int height = 180;
     int frames = 1;  // number of the last frame rendered; with --window, by default no limit (INT32_MAX)

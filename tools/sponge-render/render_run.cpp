@@ -35,7 +35,8 @@ namespace {
 int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& output, int firstWritten) {
     RawFrames raw{options.rawFrom, options.rawTo, 0};
     FrameWorkspace workspace;
-    const FrameHost host = rawFramesHost(&raw, options.filter, options.path, &workspace);
+    const PlatformAnswers platform = rawFramesAnswers(&raw);
+    const RenderSetup setup{options.filter, options.path, &workspace};
 
     Progress progress(options.frames, !options.quiet && isatty(2));
     double benchStart = 0.0;
@@ -44,7 +45,7 @@ int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& 
     for (raw.current = 1; raw.current != 0 && !interruptRequested();
          raw.current = frameAfter(raw.current, options.frames)) {
         if (raw.current == options.from) benchStart = progress.elapsedSeconds();
-        renderFrameWith(host, pixels, options.width, options.height);
+        renderFrameWith(platform, setup, pixels, options.width, options.height);
         if (raw.current >= firstWritten && !output.write(raw.current, pixels, &error)) {
             // A Ctrl-C at the terminal also ends the program reading the stream, so the
             // broken pipe that follows is part of the interruption, not a failure.
