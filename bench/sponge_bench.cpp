@@ -52,15 +52,16 @@ struct FrameRays {
 FrameRays frameRays(float t) {
     FrameRays rays;
     const int width = 240, height = 180;
-    const FramePose pose = framePose(t, width, height);
-    for (int k = 0; k < 3; ++k) rays.origin[k] = pose.view.camera[k];
+    const CameraPose pose = framePose(t);
+    const FrameView view = frameView(pose, width, height);
+    for (int k = 0; k < 3; ++k) rays.origin[k] = pose.position[k];
     rays.singleAxis = pose.singleAxis;
     const float vstep = 2.0f / static_cast<float>(height);
     float v = -1.0f;
     for (int row = 0; row < height; ++row) {
         for (int c = 0; c < width; ++c) {
             float dir[3];
-            eyeRayDirection(eyeRayU(c, width, pose.view), v, pose.view, dir);
+            eyeRayDirection(eyeRayU(c, width, view), v, view, dir);
             for (int k = 0; k < 3; ++k) rays.dir[k].push_back(dir[k]);
         }
         v = v + vstep;
@@ -112,8 +113,8 @@ void frames(benchmark::State& state) {
     RawFrames raw = filter == RAW ? RawFrames{1, 1, 1} : RawFrames{0, 0, 1};
     FrameWorkspace workspace;
     const PlatformAnswers platform = rawFramesAnswers(&raw);
-    const RenderSetup setup{filter == RAW ? nullptr : &TRAIL_FILTERS[filter].variants,
-                            path == PLAIN ? RenderPath::Plain : RenderPath::Fast, &workspace};
+    const RenderSetup setup = renderSetup(filter == RAW ? nullptr : &TRAIL_FILTERS[filter].variants,
+                                          path == PLAIN ? RenderPath::Plain : RenderPath::Fast, &workspace);
     resetFrameState();
     int64_t frame = 0;
     for (auto _ : state) {

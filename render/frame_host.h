@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "render/camera_pose.h"
 #include "render/frame_job.h"
 #include "render/render_path.h"
 #include "render/types.h"
@@ -30,7 +31,19 @@ struct RenderSetup {
     RenderPath path = RenderPath::Fast;
     // Kept between frames. Null: each frame gets memory of its own.
     FrameWorkspace* workspace = nullptr;
+    // Where the camera is. None: the fixed path of the animation.
+    PoseSource poses;
 };
+
+inline RenderSetup renderSetup(const TrailFilterVariants* trailFilter, RenderPath path, FrameWorkspace* workspace,
+                               PoseSource poses = {}) {
+    RenderSetup setup;
+    setup.trailFilter = trailFilter;
+    setup.path = path;
+    setup.workspace = workspace;
+    setup.poses = poses;
+    return setup;
+}
 
 // Binds the two for every following renderFrame call.
 void bindFrameHost(const PlatformAnswers& platform, const RenderSetup& setup);

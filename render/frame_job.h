@@ -5,16 +5,21 @@
 #include <memory>
 #include <vector>
 
+#include "render/camera_pose.h"
 #include "render/types.h"
 #include "render/worker_team.h"
 
 // Everything a row needs that is fixed for the whole frame.
 struct FrameView {
     float aspect;  // width / height
-    float cosA;
-    float sinA;
+    float cos1, sin1;  // of the pose's first view angle
+    float cos2, sin2;  // of its second
     float camera[3];
 };
+
+// The view of pose on a width x height frame; the sines and cosines are the correctly rounded
+// ones, so the view is the same on every platform.
+FrameView frameView(const CameraPose& pose, int width, int height);
 
 struct FrameJob {
     PixelBuffer pixels;

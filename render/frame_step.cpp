@@ -11,26 +11,28 @@ float animationTime = 0.0f;
 
 PoseArguments poseArguments(float t) { return {t * 0.3f, t * 0.14f - 0.1f, t * 0.2f, t * 0.1f}; }
 
-FramePose framePose(float t, int width, int height) {
-    FramePose pose;
+CameraPose framePose(float t) {
+    CameraPose pose;
     const PoseArguments x = poseArguments(t);
-    pose.view.camera[0] = correctCos(x.camera0) * 0.14f + 0.5f;
-    pose.view.camera[1] = correctSin(x.camera1) + (t * 2.0f) * 0.14f;
-    pose.view.camera[2] = correctSin(x.camera2) * 0.14f + 0.5f;
-    pose.view.sinA = correctSin(x.view);
-    pose.view.cosA = correctCos(x.view);
+    pose.position[0] = correctCos(x.camera0) * 0.14f + 0.5f;
+    pose.position[1] = correctSin(x.camera1) + (t * 2.0f) * 0.14f;
+    pose.position[2] = correctSin(x.camera2) * 0.14f + 0.5f;
+    pose.angle[0] = x.view;
+    pose.angle[1] = x.view;
     pose.singleAxis = truncToInt32(t) % 30 >= 22 ? 1 : 0;
-    pose.view.aspect = static_cast<float>(width) / static_cast<float>(height);
     return pose;
 }
+
+CameraPose fixedPathPose(void*, float t) { return framePose(t); }
 
 int renderFrameWith(const PlatformAnswers& platform, const RenderSetup& setup, PixelBuffer pixels, int width,
                     int height) {
     animationTime = animationTime + CLOCK_STEP;
-    const FramePose pose = framePose(animationTime, width, height);
+    const CameraPose pose =
+        setup.poses.poseAt ? setup.poses.poseAt(setup.poses.context, animationTime) : framePose(animationTime);
     singleAxisStep = pose.singleAxis;
     const int blendEnabled = platform.spaceHeld && platform.spaceHeld(platform.context) ? 0 : 1;
-    const FrameJob job{pixels, width, height, blendEnabled, pose.singleAxis, pose.view};
+    const FrameJob job{pixels, width, height, blendEnabled, pose.singleAxis, frameView(pose, width, height)};
 
     FrameWorkspace ownWorkspace;
     FrameWorkspace& workspace = setup.workspace ? *setup.workspace : ownWorkspace;

@@ -21,17 +21,18 @@ struct PoseArguments {
 };
 PoseArguments poseArguments(float t);
 
-// Camera, view angle and single-axis flag for clock value t. The sines and cosines are the
-// correctly rounded ones, so the pose is the same on every platform.
-struct FramePose {
-    FrameView view;
-    int32_t singleAxis;
-};
-FramePose framePose(float t, int width, int height);
+// The fixed path: camera, view angle (both view rotations turn by it) and single-axis flag
+// at clock value t. The sines and cosines are the correctly rounded ones, so the pose is the
+// same on every platform.
+CameraPose framePose(float t);
 
-// Draws the next frame of the animation into pixels: advances the clock, asks the platform
-// whether Space is held, shades every pixel on setup.path, runs the trail filter after a
-// blended frame and counts the frame for the frame-rate line.
+// framePose as a PoseSource, for hosts that pass the fixed path on to others (a recorder).
+CameraPose fixedPathPose(void* unused, float t);
+
+// Draws the next frame of the animation into pixels: advances the clock, takes the pose from
+// setup.poses (the fixed path when it has none), asks the platform whether Space is held,
+// shades every pixel on setup.path, runs the trail filter after a blended frame and counts
+// the frame for the frame-rate line.
 int renderFrameWith(const PlatformAnswers& platform, const RenderSetup& setup, PixelBuffer pixels, int width,
                     int height);
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "render/correct_trig.h"
+#include "render/float_bits.h"
 #include "render/float_to_int.h"
 #include "render/traverse.h"
 
@@ -32,6 +34,22 @@ uint32_t blendPixel(uint32_t old, uint32_t packed) {
     return (old & 0xFF000000u) | r << 16 | g << 8 | b;
 }
 
+FrameView frameView(const CameraPose& pose, int width, int height) {
+    FrameView view;
+    view.aspect = static_cast<float>(width) / static_cast<float>(height);
+    view.sin1 = correctSin(pose.angle[0]);
+    view.cos1 = correctCos(pose.angle[0]);
+    if (bitsOf(pose.angle[1]) == bitsOf(pose.angle[0])) {  // the fixed path: one angle, worked out once
+        view.sin2 = view.sin1;
+        view.cos2 = view.cos1;
+    } else {
+        view.sin2 = correctSin(pose.angle[1]);
+        view.cos2 = correctCos(pose.angle[1]);
+    }
+    for (int k = 0; k < 3; ++k) view.camera[k] = pose.position[k];
+    return view;
+}
+
 float eyeRayU(int c, int width, const FrameView& view) {
     return static_cast<float>(c) * view.aspect * 2.0f / static_cast<float>(width) - 1.0f;
 }
@@ -42,11 +60,12 @@ void eyeRayDirection(float u, float v, const FrameView& view, float dir[3]) {
     const float w1 = inv * v;
     const float w2 = inv;
 
-    // Two plane rotations by the same view angle.
-    const float A = w2 * view.cosA - w0 * view.sinA;
-    const float B = w2 * view.sinA + w0 * view.cosA;
-    const float C = w1 * view.cosA - A * view.sinA;
-    const float D = A * view.cosA + w1 * view.sinA;
+    // Two plane rotations: the first angle's mixes components 2 and 0, the second's then
+    // component 1 with the first's result.
+    const float A = w2 * view.cos1 - w0 * view.sin1;
+    const float B = w2 * view.sin1 + w0 * view.cos1;
+    const float C = w1 * view.cos2 - A * view.sin2;
+    const float D = A * view.cos2 + w1 * view.sin2;
     dir[0] = D;
     dir[1] = B;
     dir[2] = C;

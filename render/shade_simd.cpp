@@ -111,18 +111,20 @@ void EyeRays(const FastFrame& frame, float v, int c0, int c1, float* const out[3
     const VF one = hn::Set(df, 1.0f);
     const VF vv = hn::Set(df, v * v);
     const VF vs = hn::Set(df, v);
-    const VF cosA = hn::Set(df, frame.job.view.cosA);
-    const VF sinA = hn::Set(df, frame.job.view.sinA);
+    const VF cos1 = hn::Set(df, frame.job.view.cos1);
+    const VF sin1 = hn::Set(df, frame.job.view.sin1);
+    const VF cos2 = hn::Set(df, frame.job.view.cos2);
+    const VF sin2 = hn::Set(df, frame.job.view.sin2);
     for (int c = c0; c < c1; c += static_cast<int>(N)) {
         const VF u = hn::LoadU(df, frame.columnU + c);
         const VF inv = hn::Div(one, hn::Sqrt(hn::Add(hn::Add(hn::Mul(u, u), vv), one)));
         const VF w0 = hn::Mul(u, inv);
         const VF w1 = hn::Mul(inv, vs);
         const VF w2 = inv;
-        const VF A = hn::Sub(hn::Mul(w2, cosA), hn::Mul(w0, sinA));
-        const VF B = hn::Add(hn::Mul(w2, sinA), hn::Mul(w0, cosA));
-        const VF C = hn::Sub(hn::Mul(w1, cosA), hn::Mul(A, sinA));
-        const VF D = hn::Add(hn::Mul(A, cosA), hn::Mul(w1, sinA));
+        const VF A = hn::Sub(hn::Mul(w2, cos1), hn::Mul(w0, sin1));
+        const VF B = hn::Add(hn::Mul(w2, sin1), hn::Mul(w0, cos1));
+        const VF C = hn::Sub(hn::Mul(w1, cos2), hn::Mul(A, sin2));
+        const VF D = hn::Add(hn::Mul(A, cos2), hn::Mul(w1, sin2));
         const size_t at = static_cast<size_t>(c - c0);
         hn::StoreU(D, df, out[0] + at);
         hn::StoreU(B, df, out[1] + at);

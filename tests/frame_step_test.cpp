@@ -33,7 +33,7 @@ TEST_F(FrameStep, SingleAxisPhaseFollowsTheClock) {
     } cases[] = {{21.999998f, 0}, {22.0f, 1}, {29.999998f, 1}, {30.0f, 0},
                  {51.99999f, 0},  {52.0f, 1}, {59.99999f, 1},  {60.0f, 0}, {524288.0f, 0}};
     for (const auto& c : cases) {
-        EXPECT_EQ(framePose(c.t, 240, 180).singleAxis, c.singleAxis) << "t = " << c.t;
+        EXPECT_EQ(framePose(c.t).singleAxis, c.singleAxis) << "t = " << c.t;
     }
 }
 
@@ -64,13 +64,13 @@ TEST_F(FrameStep, ClockStepRoundsAtLargeValues) {
 
 TEST_F(FrameStep, CameraStartsInTheMirroredHalf) {
     step();
-    EXPECT_NEAR(framePose(animationTime, 240, 180).view.camera[1], -0.0928451f, 1e-7f);
+    EXPECT_NEAR(framePose(animationTime).position[1], -0.0928451f, 1e-7f);
     for (int frame = 2; frame < 15; ++frame) {
         step();
-        EXPECT_LT(framePose(animationTime, 240, 180).view.camera[1], 0.0f) << "frame " << frame;
+        EXPECT_LT(framePose(animationTime).position[1], 0.0f) << "frame " << frame;
     }
     step();
-    EXPECT_GT(framePose(animationTime, 240, 180).view.camera[1], 0.0f);
+    EXPECT_GT(framePose(animationTime).position[1], 0.0f);
 }
 
 int filterCalls = 0;

@@ -15,7 +15,7 @@ std::vector<uint32_t> renderRun(const FrameRun& run, const std::vector<uint32_t>
     RawFrames raw = run.raw;
     FrameWorkspace workspace;
     const PlatformAnswers platform = rawFramesAnswers(&raw);
-    const RenderSetup setup{run.filter, run.path, &workspace};
+    const RenderSetup setup = renderSetup(run.filter, run.path, &workspace, run.poses);
     resetFrameState();
     animationTime = run.startClock;
     std::vector<uint32_t> frames;

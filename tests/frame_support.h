@@ -17,6 +17,7 @@ struct FrameRun {
     int frames = 1;
     RawFrames raw = {};                 // frames of the run (the first is 1) drawn as if Space were held
     RenderPath path = RenderPath::Fast;
+    PoseSource poses = {};              // none: the fixed path
 };
 
 // Every frame of the run drawn raw.

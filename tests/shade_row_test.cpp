@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
+
+#include "render/correct_trig.h"
+#include "render/float_bits.h"
 
 namespace {
 
@@ -63,10 +67,61 @@ TEST(BlendPixel, ConstantWhiteSettlesShortOfIt) {
 FrameView straightView() {
     FrameView view{};
     view.aspect = 4.0f / 3.0f;
-    view.cosA = 1.0f;
-    view.sinA = 0.0f;
+    view.cos1 = view.cos2 = 1.0f;
+    view.sin1 = view.sin2 = 0.0f;
     view.camera[0] = view.camera[1] = view.camera[2] = 0.5f;
     return view;
+}
+
+// The eye ray turned by one view angle a, as the fixed path has always turned it: both plane
+// rotations by the same angle.
+void oneAngleRotation(float u, float v, float a, float dir[3]) {
+    const float cosA = correctCos(a), sinA = correctSin(a);
+    const float inv = 1.0f / std::sqrt((u * u + v * v) + 1.0f);
+    const float w0 = u * inv, w1 = inv * v, w2 = inv;
+    const float A = w2 * cosA - w0 * sinA;
+    const float B = w2 * sinA + w0 * cosA;
+    const float C = w1 * cosA - A * sinA;
+    const float D = A * cosA + w1 * sinA;
+    dir[0] = D;
+    dir[1] = B;
+    dir[2] = C;
+}
+
+TEST(EyeRay, TwoEqualAnglesTurnTheRayAsOneAngleDid) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> coordinate(-1.0f, 1.7f), angle(-60.0f, 60.0f);
+    for (int i = 0; i < 20000; ++i) {
+        const float u = coordinate(rng), v = coordinate(rng), a = i < 10 ? 0.1f * static_cast<float>(i) : angle(rng);
+        const CameraPose pose{{0.5f, 0.5f, 0.5f}, {a, a}, 0};
+        float two[3], one[3];
+        eyeRayDirection(u, v, frameView(pose, 240, 180), two);
+        oneAngleRotation(u, v, a, one);
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(bitsOf(two[k]), bitsOf(one[k])) << "u " << u << " v " << v << " a " << a;
+    }
+}
+
+// Each angle turns its own plane: the first mixes the ray's components 2 and 0, the second
+// component 1 with the first's result. Pinned, so that swapping the angles shows.
+TEST(EyeRay, TwoAnglesApartArePinned) {
+    struct {
+        float u, v, a1, a2;
+        uint32_t bits[3];
+    } cases[] = {
+        {0.25f, -0.5f, 0.3f, -1.1f, {0x3f3cea58u, 0x3eeecef4u, 0x3ef9b776u}},
+        {-1.0f, 0.75f, 2.5f, 0.2f, {0xbcfdfac0u, 0x3f5fd44au, 0x3ef7fac8u}},
+        // Straight ahead, turned by the first angle alone: (cos 1, sin 1, 0).
+        {0.0f, 0.0f, 1.0f, 0.0f, {0x3f0a5140u, 0x3f576aa4u, 0u}},
+    };
+    for (const auto& c : cases) {
+        const CameraPose pose{{0.0f, 0.0f, 0.0f}, {c.a1, c.a2}, 0};
+        float dir[3];
+        eyeRayDirection(c.u, c.v, frameView(pose, 4, 3), dir);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(bitsOf(dir[k]), c.bits[k]) << "a1 " << c.a1 << " a2 " << c.a2 << " component " << k << ": "
+                                                 << std::hex << bitsOf(dir[k]);
+        }
+    }
 }
 
 TEST(ShadePixel, ZeroDirectionComponentGivesBlack) {

@@ -348,6 +348,40 @@ TEST_P(SimdFrames, SingleAxisPhaseAndFarLeaps) {
     }
 }
 
+// Poses off the fixed path: the two view angles apart, in any quadrant, single-axis or not.
+CameraPose steeredPose(void* context, float t) {
+    const int* frame = static_cast<const int*>(context);
+    CameraPose pose = framePose(t);
+    pose.angle[0] = 0.7f - 1.9f * static_cast<float>(*frame);
+    pose.angle[1] = -2.3f + 1.3f * static_cast<float>(*frame);
+    pose.position[0] = pose.position[0] + 0.37f * static_cast<float>(*frame);
+    pose.singleAxis = *frame % 2;
+    return pose;
+}
+
+TEST_P(SimdFrames, TwoViewAnglesApart) {
+    int frame = 0;
+    for (const FilterCase& f : FILTERS) {
+        FrameRun run = frameRun(97, 61, f, 3.0f, 4);
+        run.poses = {[](void* context, float t) {
+                         int* n = static_cast<int*>(context);
+                         ++*n;
+                         return steeredPose(n, t);
+                     },
+                     &frame};
+        // The plain and the fast run each count their frames from 0.
+        const std::vector<uint32_t> plain = [&] {
+            frame = 0;
+            return plainFrames(run);
+        }();
+        for (const int threads : {1, 2}) {
+            ThreadCount count(threads);
+            frame = 0;
+            expectSameFrames(run, plain, std::string("two angles, ") + f.name + ", " + std::to_string(threads) + " threads");
+        }
+    }
+}
+
 TEST_P(SimdFrames, PathNamesTheTarget) {
     EXPECT_STREQ(renderPathName(RenderPath::Plain), "plain");
     EXPECT_STREQ(renderPathName(RenderPath::Fast), hwy::TargetName(GetParam()));

@@ -49,7 +49,7 @@ std::vector<uint32_t> renderSequence(ScriptedHost& script, uint32_t fill) {
     PlatformAnswers platform;
     platform.context = &script;
     platform.spaceHeld = scriptedSpace;
-    const RenderSetup setup{&COUNTING, RenderPath::Fast, &workspace};
+    const RenderSetup setup = renderSetup(&COUNTING, RenderPath::Fast, &workspace);
     std::vector<uint32_t> pixels(WIDTH * HEIGHT, fill);
     for (size_t i = 0; i < script.pattern.size(); ++i) renderFrameWith(platform, setup, pixels.data(), WIDTH, HEIGHT);
     current = nullptr;
