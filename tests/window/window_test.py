@@ -620,6 +620,43 @@ class LiveViewTest(unittest.TestCase):
                 self.assertEqual(view.wait_for_end(END_TIMEOUT), 128 + sig, view.err)
                 self.assertEqual(view.err, "")
 
+    def test_free_flight_recorded_renders_again_exactly(self):
+        # Free flight steered by real keys and a drag, recorded; the frame F12 keeps must be the
+        # frame sponge-render draws offline from the recording, and the flight must have left
+        # the fixed path.
+        size = ["--size", "64x48"]
+        with tempfile.TemporaryDirectory() as folder:
+            with Xvfb(1366, 767) as x, self.live_view(x.env(), *size, "--explore", "--pace", "30", "--record",
+                                                      "flown.flight", cwd=folder) as view:
+                window = find_window(x, view)
+                x.tool("xdotool", "windowfocus", "--sync", window)
+                view.wait_for_lines(1)
+                x.tool("xdotool", "keydown", "w", "sleep", "0.6", "keydown", "Right", "sleep", "0.4", "keyup", "Right")
+                x.tool("xdotool", "mousemove", "--window", window, "300", "300", "mousedown", "1",
+                       "mousemove_relative", "--", "40", "-25", "sleep", "0.2", "mouseup", "1")
+                x.tool("xdotool", "keydown", "shift", "keydown", "e", "sleep", "0.4", "keyup", "e", "keyup", "shift",
+                       "keyup", "w", "key", "x")
+                time.sleep(0.3)
+                x.tool("xdotool", "key", "F12")
+                png = wait_until(lambda: glob.glob(os.path.join(folder, "sponge-*.png")), START_TIMEOUT, "F12's PNG")[0]
+                press_escape(x, window, held=False)
+                self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
+            frame = int(re.search(r"(\d{8})\.png$", png).group(1))
+            flown = os.path.join(folder, "flown.flight")
+            lines = [l for l in open(flown) if not l.startswith("#")]
+            self.assertGreater(len(lines), frame)
+            self.assertEqual([int(l.split()[0]) for l in lines], list(range(1, len(lines) + 1)))
+            self.assertEqual(read_png(png), offline_frame([*size, "--flight", flown], frame))
+            fixed = os.path.join(folder, "fixed.flight")
+            subprocess.run([RENDER, *size, "--bench", "--frames", str(frame), "--record", fixed], check=True,
+                           capture_output=True, timeout=START_TIMEOUT)
+            fixed_lines = [l for l in open(fixed) if not l.startswith("#")]
+            self.assertNotEqual(lines[frame - 1].split()[1:], fixed_lines[frame - 1].split()[1:])
+            # Steered: the angles apart, the single-axis flag toggled by X from the fixed path's 0.
+            fields = lines[frame - 1].split()
+            self.assertNotEqual(fields[4], fields[5])
+            self.assertEqual(fields[6], "1")
+
     def test_frames_ends_the_live_view(self):
         with Xvfb(1366, 767) as x, self.live_view(x.env(), "--size", "32x24", "--pace", "0", "--frames",
                                                   "40") as view:

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/standard_streams.h"
+#include "tools/sponge-render/flight_record.h"
 #include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/options.h"
 #include "tools/sponge-render/render_run.h"
@@ -20,6 +21,17 @@ int main(int argc, char** argv) {
         case ParseResult::Help: std::fputs(message.c_str(), stdout); return 0;
         case ParseResult::Error: printError(message); return 2;
         case ParseResult::Run: break;
+    }
+    if (!options.flightPath.empty()) {
+        std::string text, reason;
+        if (!readFlightText(options.flightPath, &text, &reason)) {
+            printError("--flight: cannot read '" + options.flightPath + "': " + reason);
+            return 2;
+        }
+        if (!bindFlight(text, &options, &message)) {
+            printError(message);
+            return 2;
+        }
     }
     if (options.window) {
 #ifdef SPONGE_WINDOW

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "filters/trail_filters.h"
+#include "flight/keyframes.h"
 #include "tools/sponge-render/image_file.h"
 
 namespace {
@@ -93,8 +94,9 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
             ->excludes(outputOption);
     app.add_flag("--window", options->window,
                  "Show the frames in a window (the largest whole multiple of the size that fits 80 % of the "
-                 "screen) instead of writing them; Escape or closing ends it, Space held shows raw frames; "
-                 "--frames then defaults to no limit")
+                 "screen) instead of writing them; Escape or closing ends it, Space held shows raw frames, F11 "
+                 "toggles fullscreen, F12 writes the frame on screen to sponge-NNNNNNNN.png; --frames then defaults "
+                 "to no limit")
         ->excludes(outputOption)
         ->excludes(benchOption);
     std::string pace;
@@ -105,6 +107,16 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     std::string path = "fast";
     app.add_option("--path", path, "Code path: fast, or plain for the reference (default fast)")
         ->check(CLI::IsMember({"fast", "plain"}));
+    CLI::Option* flightOption =
+        app.add_option("--flight", options->flightPath,
+                       "Fly the camera as the flight file FILE says (frame p0 p1 p2 a1 a2 single per line; frames "
+                       "it leaves out lie on a smooth curve through those it gives) instead of the fixed path; "
+                       "--frames then defaults to its last frame and may not pass it");
+    app.add_option("--record", options->recordPath,
+                   "Write the camera pose of every rendered frame, from the first, to the flight file FILE "
+                   "(--flight renders it again, exactly)");
+    app.add_flag("--explore", options->explore, std::string("With --window: free flight. ") + EXPLORE_KEYS)
+        ->excludes(flightOption);
 
     // Help wherever it is asked for, also after a mistake.
     for (int i = 1; i < argc; ++i) {
@@ -122,8 +134,13 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
         *message = e.what();
         return ParseResult::Error;
     }
+    options->framesGiven = !frames.empty();
     if (!frames.empty()) parseInt(frames, 1, INT32_MAX, &options->frames);
     if (frames.empty() && options->window) options->frames = INT32_MAX;
+    if (options->explore && !options->window) {
+        *message = "--explore: free flight needs a window (--window)";
+        return ParseResult::Error;
+    }
     if (!from.empty()) parseInt(from, 1, INT32_MAX, &options->from);
     if (!pace.empty()) parseInt(pace, 0, 1000, &options->pace);
     if (!pace.empty() && !options->window) {
@@ -131,7 +148,9 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
         return ParseResult::Error;
     }
 
-    if (options->from > options->frames) {
+    // With a flight, --frames defaults to its last frame, known once it is read.
+    const bool lastFrameKnown = options->flightPath.empty() || options->framesGiven;
+    if (lastFrameKnown && options->from > options->frames) {
         *message = "--from: " + std::to_string(options->from) + " is after the last frame (--frames " +
                    std::to_string(options->frames) + ")";
         return ParseResult::Error;
@@ -146,3 +165,30 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     findTrailFilter(options->filterName, &options->filter);
     return ParseResult::Run;
 }
+
+bool bindFlight(const std::string& flightText, RenderOptions* options, std::string* message) {
+    std::string error;
+    if (!parseFlight(flightText, options->flightPath, &options->flight, &error)) {
+        *message = "--flight: " + error;
+        return false;
+    }
+    const int last = flightLastFrame(options->flight);
+    if (!options->framesGiven) {
+        options->frames = last;
+    } else if (options->frames > last) {
+        *message = "--frames: " + std::to_string(options->frames) + " is after the last frame of the flight (" +
+                   std::to_string(last) + " in " + options->flightPath + ")";
+        return false;
+    }
+    if (options->from > options->frames) {
+        *message = "--from: " + std::to_string(options->from) + " is after the last frame (" +
+                   std::to_string(options->frames) + ", the last of " + options->flightPath + ")";
+        return false;
+    }
+    return true;
+}
+
+const char* const EXPLORE_KEYS =
+    "W and S fly forward and back, A and D to the sides, Q and E down and up; the arrow keys and a mouse drag "
+    "turn the view; Shift flies four times faster, the mouse wheel doubles or halves the speed; X toggles the "
+    "single-axis phase; Backspace gives the camera back to the fixed path, and any of the others takes it again";

@@ -111,6 +111,7 @@ std::string sequenceFileName(const OutputTarget& target, int frame) {
 
 std::string outcomeText(const OutputTarget& target, int first, int last) {
     const std::string name = target.toStandardOutput() ? std::string("standard output") : target.path;
+    if (target.kind == OutputKind::None) return "";
     if (last < first) return "nothing written";
     switch (target.kind) {
         case OutputKind::None: return "";

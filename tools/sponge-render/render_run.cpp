@@ -12,7 +12,9 @@
 #include "render/frame_host.h"
 #include "render/frame_step.h"
 #include "render/pixel_storage.h"
+#include "flight/keyframes.h"
 #include "render/raw_frames.h"
+#include "tools/sponge-render/flight_record.h"
 #include "tools/sponge-render/frame_output.h"
 #include "tools/sponge-render/interrupt.h"
 #include "tools/sponge-render/messages.h"
@@ -32,50 +34,58 @@ std::string benchLine(const RenderOptions& options, int frames, double seconds, 
 namespace {
 
 // The frames, from the first; the status to exit with.
-int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& output, int firstWritten) {
+int renderAndWrite(const RenderOptions& options, uint32_t* pixels, FrameOutput& output, FlightRecord& record,
+                   int firstWritten) {
     RawFrames raw{options.rawFrom, options.rawTo, 0};
     FrameWorkspace workspace;
     const PlatformAnswers platform = rawFramesAnswers(&raw);
-    const RenderSetup setup{options.filter, options.path, &workspace};
+    FlightPlayback playback{&options.flight, &raw.current};
+    PoseSource poses;
+    if (!options.flightPath.empty()) poses = {flightPlaybackPose, &playback};
+    FlightRecord::Tap tap{poses, &record, &raw.current, {}};
+    if (!options.recordPath.empty()) poses = {FlightRecord::recordedPose, &tap};
+    const RenderSetup setup = renderSetup(options.filter, options.path, &workspace, poses);
 
     Progress progress(options.frames, !options.quiet && isatty(2));
     double benchStart = 0.0;
     int lastDone = 0;
     std::string error;
+    auto fail = [&](const std::string& why) {
+        progress.finish(lastDone, "stopped");
+        printError(why);
+        output.abandon();
+        record.abandon();
+        return 1;
+    };
     for (raw.current = 1; raw.current != 0 && !interruptRequested();
          raw.current = frameAfter(raw.current, options.frames)) {
         if (raw.current == options.from) benchStart = progress.elapsedSeconds();
         renderFrameWith(platform, setup, pixels, options.width, options.height);
+        if (!tap.failure.empty()) return fail(tap.failure);
         if (raw.current >= firstWritten && !output.write(raw.current, pixels, &error)) {
             // A Ctrl-C at the terminal also ends the program reading the stream, so the
             // broken pipe that follows is part of the interruption, not a failure.
             if (interruptRequested() && options.output.toStandardOutput()) {
                 progress.finish(lastDone, "interrupted");
-                return interruptedStatus();
+                return record.finish(&error) ? interruptedStatus() : fail(error);
             }
-            progress.finish(lastDone, "stopped");
-            printError(error);
-            output.abandon();
-            return 1;
+            return fail(error);
         }
         lastDone = raw.current;
         progress.update(lastDone);
     }
     const double benchSeconds = progress.elapsedSeconds() - benchStart;
 
-    if (!output.finish(&error)) {
-        progress.finish(lastDone, "stopped");
-        printError(error);
-        return 1;
-    }
+    if (!output.finish(&error) || !record.finish(&error)) return fail(error);
     const bool interrupted = lastDone < options.frames;
     const std::string outcome = printableText(outcomeText(options.output, firstWritten, lastDone));
-    progress.finish(lastDone, interrupted ? "interrupted; " + outcome : outcome);
+    const std::string interruption = outcome.empty() ? "interrupted" : "interrupted; " + outcome;
+    progress.finish(lastDone, interrupted ? interruption : outcome);
     if (interrupted) {
         // Said even without a terminal: it explains the exit status and what the file holds.
         if (!options.quiet && !progress.enabled()) {
             printError("interrupted after " + std::to_string(lastDone) + " of " + std::to_string(options.frames) +
-                       " frames; " + outcome);
+                       " frames" + (outcome.empty() ? "" : "; " + outcome));
         }
         return interruptedStatus();
     }
@@ -117,10 +127,16 @@ int runRender(const RenderOptions& options, bool standardOutputClosed) {
         printError(error);
         return 1;
     }
+    FlightRecord record;
+    if (!options.recordPath.empty() && !record.open(options.recordPath, &error)) {
+        printError(error);
+        return 1;
+    }
     try {
-        return renderAndWrite(options, buffer.get(), *output, firstWritten);
+        return renderAndWrite(options, buffer.get(), *output, record, firstWritten);
     } catch (const std::bad_alloc&) {
         output->abandon();
+        record.abandon();
         printError(memory);
         return 1;
     }
