@@ -25,7 +25,7 @@ test(`frames 1-${FRAMES} with the cross trail are the native ones`, async () => 
                                  [WIDTH, HEIGHT, "cross", 0, 0, 0, 1]);
     const bytes = WIDTH * HEIGHT * 4;
     for (let frame = 1; frame <= FRAMES; ++frame) {
-      assert.equal(module._spongeFrames(session, 1, 0, FRAMES), frame);
+      assert.equal(module._spongeFrames(session, 1, 0, FRAMES, 0, 0, 0, 0), frame);
       const at = module._spongeRgba(session);
       const ppm = readFileSync(join(dir, `f-${frame}.ppm`));
       const expected = ppm.subarray(ppm.length - WIDTH * HEIGHT * 3);

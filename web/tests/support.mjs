@@ -4,6 +4,7 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
+import { inflateSync } from "node:zlib";
 
 import { chromium } from "playwright-core";
 
@@ -30,6 +31,46 @@ export function nativeFrame(args) {
   }
 }
 
+// { width, height, rgba } of a PNG of 8-bit RGB or RGBA without interlacing, as a canvas or
+// sponge-render writes them.
+export function decodePng(data) {
+  if (data.subarray(0, 8).toString("hex") !== "89504e470d0a1a0a") throw new Error("not a PNG");
+  let at = 8, width = 0, height = 0, channels = 0;
+  const idat = [];
+  while (at < data.length) {
+    const length = data.readUInt32BE(at), kind = data.toString("latin1", at + 4, at + 8);
+    const chunk = data.subarray(at + 8, at + 8 + length);
+    if (kind === "IHDR") {
+      width = chunk.readUInt32BE(0);
+      height = chunk.readUInt32BE(4);
+      const [depth, colour, , , interlace] = chunk.subarray(8, 13);
+      if (depth !== 8 || interlace !== 0 || (colour !== 2 && colour !== 6)) throw new Error("unexpected PNG kind");
+      channels = colour === 2 ? 3 : 4;
+    } else if (kind === "IDAT") {
+      idat.push(chunk);
+    }
+    at += 12 + length;
+  }
+  const raw = inflateSync(Buffer.concat(idat));
+  const stride = width * channels, out = Buffer.alloc(width * height * 4);
+  let previous = Buffer.alloc(stride);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
+    for (let i = 0; i < stride; ++i) {
+      const a = i >= channels ? line[i - channels] : 0, b = previous[i], c = i >= channels ? previous[i - channels] : 0;
+      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const predicted = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
+      line[i] = (line[i] + predicted) & 255;
+    }
+    for (let x = 0; x < width; ++x) {
+      for (let k = 0; k < 4; ++k) out[4 * (y * width + x) + k] = k < channels ? line[x * channels + k] : 255;
+    }
+    previous = line;
+  }
+  return { width, height, rgba: out };
+}
+
 // The RGB bytes of RGBA ones whose alpha must all be 255.
 export function rgbOf(rgba) {
   const rgb = Buffer.alloc((rgba.length / 4) * 3);
@@ -53,6 +94,15 @@ export function firstDifference(a, b, width) {
     }
   }
   return "";
+}
+
+// The RGB bytes of the page's frame at its render size.
+export async function pageFrame(page) {
+  const rgba = await page.evaluate(() => {
+    const canvas = document.getElementById("render");
+    return Array.from(canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data);
+  });
+  return rgbOf(Buffer.from(rgba));
 }
 
 // Chromium as root needs --no-sandbox, which Playwright adds itself; the other flags keep it
