@@ -55,6 +55,12 @@ int renderFrame(PixelBuffer pixels, int width, int height) {
     return renderFrameWith(boundPlatform(), boundSetup(), pixels, width, height);
 }
 
+float clockAfter(int frames) {
+    float t = 0.0f;
+    for (int i = 0; i < frames; ++i) t = t + CLOCK_STEP;
+    return t;
+}
+
 void resetFrameState() {
     animationTime = 0.0f;
     singleAxisStep = 0;

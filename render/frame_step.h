@@ -39,5 +39,9 @@ int renderFrameWith(const PlatformAnswers& platform, const RenderSetup& setup, P
 // The FrameCallback: renderFrameWith the records bound with bindFrameHost.
 int renderFrame(PixelBuffer pixels, int width, int height);
 
+// The clock after frames frames: the step added once a frame, in single precision, as the
+// frames add it (so that a run can go on from a frame as if it had rendered those before).
+float clockAfter(int frames);
+
 // Back to the first frame: clock, single-axis flag and frame-rate interval.
 void resetFrameState();

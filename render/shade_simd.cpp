@@ -302,7 +302,7 @@ void shadeFrameFast(const FrameJob& job, FrameWorkspace& workspace) {
     const sponge::FastFrame frame{job, workspace.rowV.data(), workspace.columnU.data()};
 
     const int threads = renderThreads(workspace);
-    if (!workspace.team || workspace.team->size() != threads) workspace.team = std::make_unique<WorkerTeam>(threads);
+    if (!workspace.team || workspace.team->wanted() != threads) workspace.team = std::make_unique<WorkerTeam>(threads);
     // One job for the whole frame; rays vary in cost from 1 to 50 iterations, so the chunks
     // go to whichever thread is free.
     const int64_t total = static_cast<int64_t>(job.width) * job.height;

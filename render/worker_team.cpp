@@ -1,6 +1,7 @@
 #include "render/worker_team.h"
 
 #include <chrono>
+#include <system_error>
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -14,6 +15,14 @@ int defaultRenderThreads() {
     const unsigned n = std::thread::hardware_concurrency();
     return n > 0 ? static_cast<int>(n) : 1;
 #endif
+}
+
+int capRenderThreads(int most) {
+    const int before = defaultRenderThreads();
+#ifdef _OPENMP
+    if (before > most) omp_set_num_threads(most);
+#endif
+    return before;
 }
 
 namespace {
@@ -36,8 +45,12 @@ bool spinUntil(Ready ready) {
 
 }  // namespace
 
-WorkerTeam::WorkerTeam(int threads) {
-    for (int i = 1; i < threads; ++i) workers_.emplace_back([this] { work(); });
+WorkerTeam::WorkerTeam(int threads) : wanted_(threads) {
+    try {
+        for (int i = 1; i < threads; ++i) workers_.emplace_back([this] { work(); });
+    } catch (const std::system_error&) {
+        // Out of threads (a process limit, say): the ones started share the work.
+    }
 }
 
 WorkerTeam::~WorkerTeam() {

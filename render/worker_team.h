@@ -14,18 +14,25 @@
 // says (the plain path's OpenMP default, which the fast path follows).
 int defaultRenderThreads();
 
+// Lowers the default thread count to most when it is above (a mistyped OMP_NUM_THREADS would
+// start more threads than the machine can hold). Returns the count it was before.
+int capRenderThreads(int most);
+
 // Runs piece(context, i) for every i of a job, each once, by whichever thread is free.
 using WorkPiece = void (*)(void* context, int64_t index);
 
 class WorkerTeam {
 public:
-    // threads: how many run a job, the caller's included (at least 1; 1 starts none).
+    // threads: how many run a job, the caller's included (at least 1; 1 starts none). When the
+    // system refuses to start that many, the team works with those it has: see size().
     explicit WorkerTeam(int threads);
     ~WorkerTeam();
     WorkerTeam(const WorkerTeam&) = delete;
     WorkerTeam& operator=(const WorkerTeam&) = delete;
 
     int size() const { return static_cast<int>(workers_.size()) + 1; }
+    // The threads asked for.
+    int wanted() const { return wanted_; }
 
     // Pieces 0 to count - 1 of a job, handed out one at a time in increasing order; returns
     // once every piece is done. One job at a time, from one thread.
@@ -35,6 +42,7 @@ private:
     void work();
     void takePieces();
 
+    int wanted_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable jobReady_;

@@ -47,6 +47,11 @@ ProgramResult runSession(const std::string& path, const ProgramSession& session)
             const rlimit space = {session.addressSpaceLimit, session.addressSpaceLimit};
             setrlimit(RLIMIT_AS, &space);
         }
+        if (session.processLimit != 0) {
+            const rlimit processes = {session.processLimit, session.processLimit};
+            setrlimit(RLIMIT_NPROC, &processes);
+        }
+        if (!session.workingDirectory.empty() && chdir(session.workingDirectory.c_str()) != 0) _exit(126);
         if (session.runAsUser != 0 && (setgid(session.runAsUser) != 0 || setuid(session.runAsUser) != 0)) _exit(126);
         if (session.closeStdout) {
             close(1);
@@ -78,7 +83,10 @@ ProgramResult runSession(const std::string& path, const ProgramSession& session)
     bool thenSent = session.thenSignal == 0;
     std::chrono::steady_clock::time_point sentAt;
     while (open > 0) {
-        const int waitMs = sent && !thenSent ? 10 : 600000;
+        // A condition or a second signal pending is looked at every few milliseconds, also
+        // while the program writes nothing.
+        const bool watching = (!sent && session.sendWhen) || (sent && !thenSent);
+        const int waitMs = watching ? 10 : 600000;
         // A safety net against a hung program, far beyond any test's need; not a timing test.
         if (poll(fds, 2, waitMs) == 0 && waitMs == 600000) {
             kill(-pid, SIGKILL);

@@ -33,6 +33,11 @@ struct ProgramSession {
     unsigned runAsUser = 0;
     // The most address space the program may have, in bytes; 0: no limit.
     unsigned long long addressSpaceLimit = 0;
+    // The most processes and threads its user may have (RLIMIT_NPROC, which root ignores:
+    // use with runAsUser); 0: no limit.
+    unsigned long long processLimit = 0;
+    // Where it runs; "": the tests' own folder.
+    std::string workingDirectory;
     // Sent to the program's process group once, when sendWhen returns true for what has
     // arrived on standard error so far, ...
     int signal = 0;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,9 +26,10 @@ namespace {
 bool showsFrames(const std::string& err, long long frames) { return numberAfterLast(err, "\rframe ") >= frames; }
 
 // Whether a running process has text in its command line: an ffmpeg left behind names the
-// file it writes. A killed process may take a moment to go.
+// file it writes. A killed process may take a moment to go, longer on a busy machine: up to a
+// minute, returning as soon as it has gone.
 bool processMentions(const std::string& text) {
-    for (int tries = 0; tries < 100; ++tries) {
+    for (int tries = 0; tries < 1200; ++tries) {
         bool found = false;
         for (const auto& entry : fs::directory_iterator("/proc")) {
             const std::string name = entry.path().filename();
@@ -117,13 +119,30 @@ struct SecondSignalCase {
 
 class SecondSignalTest : public testing::TestWithParam<SecondSignalCase> {};
 
-// The first Ctrl-C lets ffmpeg finish the video, which takes a while at this size; a second
-// signal meanwhile ends everything at once: ffmpeg, its temporary file, sponge-render.
+// A stand-in for ffmpeg that passes the trial encode, reads every frame and then takes its
+// time finishing, as a real ffmpeg does with a large video; the first argument it was given
+// mentions the test's folder, so processMentions finds it while it runs.
+std::string slowFfmpeg(const std::string& bin) {
+    fs::create_directories(bin);
+    std::ofstream(bin + "/ffmpeg") << "#!/bin/sh\n"
+                                      "case \"$*\" in *lavfi*) exit 0 ;; esac\n"
+                                      "/bin/cat >/dev/null\n"
+                                      "exec /bin/sleep 60\n";
+    fs::permissions(bin + "/ffmpeg", fs::perms::owner_all);
+    return bin;
+}
+
+// The first Ctrl-C lets ffmpeg finish the video; a second signal meanwhile ends everything at
+// once: ffmpeg, its temporary file, sponge-render.
 TEST_P(SecondSignalTest, EndsFfmpegAndRemovesTheTemporaryFile) {
     const SecondSignalCase& c = GetParam();
     const std::string dir = freshTestDir();
+    const std::string out = dir + "/out";
+    fs::create_directories(out);
     ProgramSession session;
-    session.args = {"--size", "1920x1080", "--frames", "100000", "--output", dir + "/v.mp4"};
+    session.args = {"--size", "64x48", "--frames", "100000", "--output", out + "/v.mp4"};
+    session.replaceEnvironment = true;
+    session.environment = environmentWithPath(slowFfmpeg(dir + "/bin"));
     session.stderrTerminal = true;
     session.signal = SIGINT;
     session.sendWhen = [](const std::string& err) { return showsFrames(err, 20); };
@@ -131,8 +150,8 @@ TEST_P(SecondSignalTest, EndsFfmpegAndRemovesTheTemporaryFile) {
     session.thenAfterMs = 200;
     const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
     EXPECT_EQ(r.status, c.status) << r.err;
-    EXPECT_FALSE(processMentions(dir)) << "ffmpeg is still running";
-    EXPECT_TRUE(listDir(dir).empty()) << "left behind: " << listDir(dir).front();
+    EXPECT_FALSE(processMentions(out)) << "ffmpeg is still running";
+    EXPECT_TRUE(listDir(out).empty()) << "left behind: " << listDir(out).front();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SecondSignalTest,
@@ -353,6 +372,118 @@ TEST(Memory, Y4mBufferTooLargeIsReportedBeforeRendering) {
     EXPECT_NE(r.err.find("not enough memory"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("\rframe "), std::string::npos) << r.err;
     EXPECT_TRUE(listDir(dir).empty());
+}
+
+// Every output reaches the disk before its name does, and its name after: the file is fsynced
+// before the rename (also a video, which ffmpeg wrote) and its folder after it.
+TEST(Durability, EachOutputIsFsyncedBeforeItsRenameAndTheFolderAfter) {
+    const std::string dir = freshTestDir();
+    fs::create_directories(dir + "/out");
+    for (const char* name : {"v.mp4", "v.webm", "v.y4m", "still.png", "still.ppm", "f-%d.png"}) {
+        const std::string log = dir + "/strace.log";
+        const ProgramResult r = runProgram("/usr/bin/strace", {"-f", "-y", "-e", "trace=fsync,rename", "-o", log,
+                                                               SPONGE_RENDER_PATH, "--size", "16x12", "--frames", "2",
+                                                               "--quiet", "--output", dir + "/out/" + name});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        // Only the calls that succeeded, in order.
+        std::vector<std::string> calls;
+        std::istringstream lines(readFile(log));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find(" = 0") != std::string::npos && line.find("resumed") == std::string::npos) calls.push_back(line);
+        }
+        const std::string out = dir + "/out";
+        size_t renames = 0;
+        for (size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i].find("rename(") == std::string::npos) continue;
+            ++renames;
+            const std::string temp = calls[i].substr(calls[i].find('"') + 1);
+            ASSERT_GT(i, 0u) << name;
+            EXPECT_NE(calls[i - 1].find("fsync("), std::string::npos) << name << ": " << calls[i - 1];
+            EXPECT_NE(calls[i - 1].find(".partial-"), std::string::npos) << name << ": " << calls[i - 1];
+            ASSERT_LT(i + 1, calls.size()) << name;
+            EXPECT_NE(calls[i + 1].find("fsync(") , std::string::npos) << name << ": " << calls[i + 1];
+            EXPECT_NE(calls[i + 1].find("<" + out + ">"), std::string::npos) << name << ": " << calls[i + 1];
+        }
+        EXPECT_EQ(renames, std::string(name) == "f-%d.png" ? 2u : 1u) << name;
+        fs::remove_all(dir + "/out");
+        fs::create_directories(dir + "/out");
+    }
+}
+
+// A folder made read-only while a video renders: the rename at the end fails, and the complete
+// video is kept under its temporary name, which the message gives.
+TEST(Durability, ARenameRefusedKeepsTheWholeFileAndSaysWhere) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to run sponge-render as another user";
+    const std::string dir = freshTestDir();
+    const std::string out = dir + "/out";
+    fs::create_directories(out);
+    ASSERT_EQ(chown(out.c_str(), 65534, 65534), 0);
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::others_exec | fs::perms::others_read);
+    ProgramSession session;
+    session.args = {"--size", "32x24", "--frames", "1000000", "--output", out + "/v.mkv"};
+    session.runAsUser = 65534;
+    session.stderrTerminal = true;
+    // Read-only after some frames; then Ctrl-C, which finishes the video and renames it.
+    session.signal = SIGINT;
+    session.sendWhen = [&](const std::string& err) {
+        if (!showsFrames(err, 5)) return false;
+        fs::permissions(out, fs::perms::owner_read | fs::perms::owner_exec);
+        return true;
+    };
+    const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
+    fs::permissions(out, fs::perms::owner_all);
+    EXPECT_EQ(r.status, 1) << r.err;
+    const long long frames = numberAfterLast(r.err, "\r");
+    const std::vector<std::string> left = listDir(out);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].rfind("v.mkv.partial-", 0), 0u) << left[0];
+    EXPECT_NE(r.err.find("Permission denied; the complete file is kept as '" + out + "/" + left[0] + "'"),
+              std::string::npos) << r.err;
+    EXPECT_GE(std::stoll("0" + probeField(probeVideo(out + "/" + left[0]), "nb_read_frames")), 5) << frames;
+}
+
+// More threads asked for than may be had: a note, and the frames on those that started; a
+// thread count no machine has is lowered with a note.
+TEST(Threads, TooManyAskedForAreANoteNotACrash) {
+    std::vector<std::string> env = environmentWithPath("/usr/bin:/bin");
+    env.push_back("OMP_NUM_THREADS=99999999999");
+    ProgramSession huge;
+    huge.args = {"--size", "8x6", "--frames", "2", "--bench"};
+    huge.replaceEnvironment = true;
+    huge.environment = env;
+    ProgramResult r = runSession(SPONGE_RENDER_PATH, huge);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("threads; rendering with 1024"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("threads 1024"), std::string::npos) << r.out;
+
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to run sponge-render as another user under a process limit";
+    env.back() = "OMP_NUM_THREADS=16";
+    ProgramSession limited;
+    limited.args = {"--size", "8x6", "--frames", "2", "--bench"};
+    limited.replaceEnvironment = true;
+    limited.environment = env;
+    limited.runAsUser = 65534;
+    limited.processLimit = 6;
+    r = runSession(SPONGE_RENDER_PATH, limited);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("of the 16 threads asked for; rendering with those"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("frames 2 "), std::string::npos) << r.out;
+}
+
+// An interrupted run that writes nothing says how far it got, and nothing about files.
+TEST(Interrupted, BenchSaysHowFarItGot) {
+    ProgramSession session;
+    session.args = {"--size", "8x6", "--frames", "100000000", "--bench"};
+    session.signal = SIGINT;
+    session.sendWhen = [started = std::chrono::steady_clock::now()](const std::string&) {
+        return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(300);
+    };
+    const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(numberAfterLast(r.err, "interrupted after ") >= 0, true) << r.err;
+    EXPECT_NE(r.err.find(" of 100000000 frames\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(';'), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -81,7 +82,10 @@ class FfmpegArgumentsTest : public testing::TestWithParam<FfmpegCase> {};
 // decode them with the same matrix and range.
 TEST_P(FfmpegArgumentsTest, RawInputBt601LimitedRangeTaggedOutput) {
     const FfmpegCase& c = GetParam();
-    const std::vector<std::string> args = ffmpegArguments(c.container, 49, 35, "/tmp/x.part");
+    OutputTarget target;
+    target.kind = OutputKind::Encoded;
+    target.container = c.container;
+    const std::vector<std::string> args = ffmpegArguments(target, 49, 35, "/tmp/x.part");
     EXPECT_TRUE(hasPair(args, "-f", "rawvideo"));
     EXPECT_TRUE(hasPair(args, "-pix_fmt", "bgr0")) << "0x00RRGGBB words in little-endian memory";
     EXPECT_TRUE(hasPair(args, "-video_size", "49x35"));
@@ -92,6 +96,8 @@ TEST_P(FfmpegArgumentsTest, RawInputBt601LimitedRangeTaggedOutput) {
     EXPECT_TRUE(hasPair(args, "-pix_fmt", "yuv420p"));
     EXPECT_TRUE(hasPair(args, "-colorspace", "smpte170m"));
     EXPECT_TRUE(hasPair(args, "-color_range", "tv"));
+    EXPECT_TRUE(hasPair(args, "-color_primaries", "smpte170m"));
+    EXPECT_TRUE(hasPair(args, "-color_trc", "smpte170m"));
     EXPECT_TRUE(hasPair(args, "-c:v", c.codec));
     EXPECT_TRUE(hasPair(args, "-f", c.format));
     ASSERT_GE(args.size(), 2u);
@@ -104,6 +110,41 @@ INSTANTIATE_TEST_SUITE_P(Containers, FfmpegArgumentsTest,
                                          FfmpegCase{"Mkv", Container::Mkv, "libx264", "matroska"},
                                          FfmpegCase{"Webm", Container::Webm, "libvpx-vp9", "webm"}),
                          CaseLabel());
+
+// The encoder choices reach ffmpeg: quality as the CRF, x264's preset names (for VP9 as
+// libvpx's deadline and speed), and lossless as FFV1 in RGB without any conversion.
+TEST(FfmpegArguments, EncoderChoices) {
+    OutputTarget target;
+    target.kind = OutputKind::Encoded;
+    target.container = Container::Mkv;
+    target.encoder.quality = 23;
+    target.encoder.preset = "veryfast";
+    std::vector<std::string> args = ffmpegArguments(target, 8, 6, "x");
+    EXPECT_TRUE(hasPair(args, "-crf", "23"));
+    EXPECT_TRUE(hasPair(args, "-preset", "veryfast"));
+    target.container = Container::Webm;
+    for (const auto& [preset, deadline, speed] : std::vector<std::array<const char*, 3>>{
+             {"", "good", "4"}, {"medium", "good", "4"}, {"ultrafast", "realtime", "8"}, {"placebo", "best", "0"}}) {
+        target.encoder.preset = preset;
+        args = ffmpegArguments(target, 8, 6, "x");
+        EXPECT_TRUE(hasPair(args, "-deadline", deadline)) << preset;
+        EXPECT_TRUE(hasPair(args, "-cpu-used", speed)) << preset;
+    }
+    target.container = Container::Mkv;
+    target.encoder = EncoderChoice{};
+    target.encoder.lossless = true;
+    args = ffmpegArguments(target, 8, 6, "x");
+    EXPECT_TRUE(hasPair(args, "-c:v", "ffv1"));
+    EXPECT_TRUE(hasPair(args, "-pix_fmt", "bgr0"));
+    EXPECT_EQ(std::find(args.begin(), args.end(), "-vf"), args.end()) << "no conversion";
+    // The trial encodes one frame of the size into nothing.
+    target.encoder = EncoderChoice{};
+    args = ffmpegTrialArguments(target, 640, 360);
+    EXPECT_TRUE(hasPair(args, "-i", "color=c=black:s=640x360:r=60,format=bgr0"));
+    EXPECT_TRUE(hasPair(args, "-frames:v", "1"));
+    EXPECT_TRUE(hasPair(args, "-c:v", "libx264"));
+    EXPECT_EQ(std::vector<std::string>(args.end() - 3, args.end()), (std::vector<std::string>{"-f", "null", "-"}));
+}
 
 TEST(OutputNames, SequenceNumbersAndOutcome) {
     OutputTarget target;

@@ -122,15 +122,17 @@ INSTANTIATE_TEST_SUITE_P(
         // A leading zero is no octal: 010 is ten, and 0900 is nine hundred.
         goodCase("LeadingZeros", {"--frames", "0900", "--from", "010"},
                  [](RenderOptions& o) { o.frames = 900, o.from = 10; }),
+        goodCase("ManyLeadingZeros", {"--frames", "00000000001"}, [](RenderOptions& o) { o.frames = 1; }),
         goodCase("LargestFrameNumber", {"--frames", "2147483647", "--from", "2147483647"},
                  [](RenderOptions& o) { o.frames = 2147483647, o.from = 2147483647; }),
         goodCase("QuadPlainQuiet", {"--filter", "quad", "--path", "plain", "--quiet"},
                  [](RenderOptions& o) {
                      o.filterName = "quad", o.filter = &trailFilterNamed("quad"), o.path = RenderPath::Plain, o.quiet = true;
                  }),
-        goodCase("NoFilterRawBench", {"--filter=none", "--raw", "2-9", "--bench"},
+        goodCase("NoFilterRawBench", {"--filter=none", "--frames", "5", "--raw", "2-9", "--bench"},
                  [](RenderOptions& o) {
-                     o.filterName = "none", o.filter = nullptr, o.rawFrom = 2, o.rawTo = 9, o.bench = true;
+                     o.filterName = "none", o.filter = nullptr, o.frames = 5, o.rawFrom = 2, o.rawTo = 9,
+                     o.bench = true;
                  }),
         goodCase("Output", {"--output", "shots/f-%05d.png"},
                  [](RenderOptions& o) { o.output.kind = OutputKind::Sequence, o.output.path = "shots/f-%05d.png"; })),
@@ -179,6 +181,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsCase{"BenchWithOutput", {"--bench", "--output", "x.png"}, "--bench"},
         // Only a window is paced, and a window writes nothing.
         BadArgsCase{"PaceWithoutWindow", {"--pace", "30"}, "--pace"},
+        // Encoder choices only for a video, and only what its encoder takes.
+        BadArgsCase{"QualityForAStill", {"--quality", "20", "--output", "x.png"}, "--quality"},
+        BadArgsCase{"QualityTooHighForH264", {"--quality", "52", "--output", "x.mp4"}, "--quality"},
+        BadArgsCase{"QualityTooHighForVp9", {"--quality", "64", "--output", "x.webm"}, "--quality"},
+        BadArgsCase{"PresetUnknown", {"--preset", "quick", "--output", "x.mp4"}, "--preset"},
+        BadArgsCase{"LosslessMp4", {"--lossless", "--output", "x.mp4"}, "--lossless"},
+        BadArgsCase{"LosslessWithQuality", {"--lossless", "--quality", "3", "--output", "x.mkv"}, "--quality"},
+        BadArgsCase{"ResumeAStill", {"--resume", "--output", "x.png"}, "--resume"},
+        BadArgsCase{"ResumeAndRecord", {"--resume", "--record", "r.flight", "--output", "f-%d.png"}, "--resume"},
+        BadArgsCase{"RawAfterTheLastFrame", {"--frames", "3", "--raw", "5-9"}, "--raw"},
         BadArgsCase{"WindowWithOutput", {"--window", "--output", "x.png"}, "--window"},
         BadArgsCase{"WindowWithBench", {"--bench", "--window"}, "--window"},
         BadArgsCase{"UnknownFlag", {"--fps", "30"}, "--fps"}),

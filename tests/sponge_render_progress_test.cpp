@@ -34,6 +34,23 @@ TEST(Progress, OnATerminalTheLineUpdatesAndEndsWithASummary) {
     EXPECT_EQ(listDir(dir).size(), 10u);
 }
 
+// A terminal that does not know ESC [ K (TERM=dumb) gets spaces over what a longer line left,
+// and no escape sequence.
+TEST(Progress, ADumbTerminalGetsNoEscapes) {
+    ProgramSession session;
+    session.args = {"--size", "8x6", "--frames", "3000", "--bench"};
+    session.stderrTerminal = true;
+    session.replaceEnvironment = true;
+    for (const std::string& e : environmentWithPath("/usr/bin:/bin")) {
+        if (e.rfind("TERM=", 0) != 0) session.environment.push_back(e);
+    }
+    session.environment.push_back("TERM=dumb");
+    const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\r3000 of 3000 frames in "), std::string::npos) << r.err;
+}
+
 struct SilentCase {
     const char* label;
     bool terminal;

@@ -154,6 +154,11 @@ TEST_P(EncodeTest, FfmpegWritesEveryFrameAt60Fps) {
     EXPECT_EQ(probeField(probe, "pix_fmt"), "yuv420p");
     EXPECT_EQ(probeField(probe, "width"), c.width);
     EXPECT_EQ(probeField(probe, "height"), c.height);
+    // The colours as the file itself says them: BT.601, limited range.
+    EXPECT_EQ(probeField(probe, "color_range"), "tv") << probe;
+    EXPECT_EQ(probeField(probe, "color_space"), "smpte170m") << probe;
+    EXPECT_EQ(probeField(probe, "color_primaries"), "smpte170m") << probe;
+    EXPECT_EQ(probeField(probe, "color_transfer"), "smpte170m") << probe;
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, EncodeTest,
@@ -265,6 +270,81 @@ TEST(Unwritable, ReadOnlyFolder) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
     EXPECT_TRUE(listDir(dir).empty());
+}
+
+// --lossless: the decoded frames are the rendered ones, byte for byte.
+TEST(Encode, LosslessDecodesToTheRenderedFrames) {
+    const std::string dir = freshTestDir();
+    const std::vector<std::string> common = {"--size", "37x23", "--frames", "30", "--from", "21", "--filter", "quad"};
+    std::vector<std::string> video = common, stills = common;
+    video.insert(video.end(), {"--lossless", "--output", dir + "/exact.mkv"});
+    stills.insert(stills.end(), {"--output", dir + "/f-%d.png"});
+    ASSERT_EQ(runProgram(SPONGE_RENDER_PATH, video).status, 0);
+    ASSERT_EQ(runProgram(SPONGE_RENDER_PATH, stills).status, 0);
+    EXPECT_EQ(probeField(probeVideo(dir + "/exact.mkv"), "codec_name"), "ffv1");
+    const ProgramResult decoded = runProgram("/usr/bin/env", {"ffmpeg", "-v", "error", "-i", dir + "/exact.mkv", "-f",
+                                                              "rawvideo", "-pix_fmt", "rgb24", "-"});
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    const size_t frameBytes = 37 * 23 * 3;
+    ASSERT_EQ(decoded.out.size(), 10 * frameBytes);
+    for (int frame = 21; frame <= 30; ++frame) {
+        RgbImage png;
+        ASSERT_TRUE(readImage(dir + "/f-" + std::to_string(frame) + ".png", &png));
+        EXPECT_EQ(decoded.out.substr(static_cast<size_t>(frame - 21) * frameBytes, frameBytes), png.rgb) << frame;
+    }
+}
+
+// Checked before the first frame is rendered: what ffmpeg would refuse, and a sequence whose
+// later names would be too long.
+TEST(Encode, RefusedBeforeTheFirstFrame) {
+    const std::string dir = freshTestDir();
+    const std::string bin = dir + "/bin";
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin + "/ffmpeg") << "\x7f" "ELF garbage, not a program";
+    std::filesystem::permissions(bin + "/ffmpeg", std::filesystem::perms::owner_all);
+    const std::string longName(250, 'a');
+    struct {
+        std::vector<std::string> args;
+        bool brokenFfmpeg;
+        const char* reason;
+    } cases[] = {
+        {{"--size", "16384x16384", "--frames", "3", "--output", dir + "/big.mp4"}, false, "16384x16384"},
+        {{"--size", "16x12", "--frames", "1500", "--from", "1500", "--output", dir + "/v.mp4"}, true, "cannot start"},
+        {{"--size", "8x6", "--frames", "10", "--output", dir + "/" + longName + "%d.png"}, false, "File name too long"},
+    };
+    for (const auto& c : cases) {
+        ProgramSession session;
+        session.args = c.args;
+        session.stderrTerminal = true;  // a rendered frame would show on the progress line
+        if (c.brokenFfmpeg) {
+            session.replaceEnvironment = true;
+            session.environment = environmentWithPath(bin);
+        }
+        const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("frame "), std::string::npos) << r.err;
+        EXPECT_EQ(listDir(dir), std::vector<std::string>{"bin"});
+    }
+}
+
+// ffmpeg must be given the path as a file: a relative folder called "file:x" or
+// "2024-06-01T12:30" would otherwise be read as a protocol.
+TEST(Encode, FolderNamesWithAColon) {
+    const std::string dir = freshTestDir();
+    for (const std::string output : {"file:x/v.mp4", "2024-06-01T12:30/fly.webm"}) {
+        const std::string folder = output.substr(0, output.find('/'));
+        std::filesystem::create_directories(dir + "/" + folder);
+        std::filesystem::create_directories(dir + "/x");
+        ProgramSession session;
+        session.args = {"--size", "32x24", "--frames", "3", "--output", output};
+        session.workingDirectory = dir;
+        const ProgramResult r = runSession(SPONGE_RENDER_PATH, session);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(probeField(probeVideo(dir + "/" + output), "nb_read_frames"), "3") << output;
+        EXPECT_TRUE(listDir(dir + "/x").empty());
+        EXPECT_EQ(listDir(dir + "/" + folder).size(), 1u) << output;
+    }
 }
 
 }  // namespace

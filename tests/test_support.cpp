@@ -51,7 +51,8 @@ std::vector<std::string> environmentWithPath(const std::string& path) {
 std::string probeVideo(const std::string& path) {
     const ProgramResult r = runProgram("/usr/bin/env", {"ffprobe", "-v", "error", "-count_frames", "-select_streams",
                                                         "v:0", "-show_entries",
-                                                        "stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_read_frames",
+                                                        "stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_read_frames,"
+                                                        "color_range,color_space,color_primaries,color_transfer",
                                                         "-of", "default=noprint_wrappers=1", path});
     return r.status == 0 ? r.out : "";
 }

@@ -41,7 +41,8 @@ std::string readFile(const std::string& path);
 std::vector<std::string> environmentWithPath(const std::string& path);
 
 // ffprobe's view of a video's first stream: "key=value" lines (codec_name, width,
-// height, pix_fmt, r_frame_rate, nb_read_frames). Empty when ffprobe cannot read it.
+// height, pix_fmt, r_frame_rate, nb_read_frames and the colour tags color_range,
+// color_space, color_primaries, color_transfer). Empty when ffprobe cannot read it.
 std::string probeVideo(const std::string& path);
 
 // The value of one key in probeVideo's output, or "" when absent.

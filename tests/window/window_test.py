@@ -431,12 +431,13 @@ class WindowTest(unittest.TestCase):
         own = {"sponge-cross": "cross", "sponge-quad": "quad"}[os.path.basename(PROGRAM)]
         with Xvfb(1366, 767) as x, Program(x.env()) as program:
             window = find_window(x, program)
-            time.sleep(0.5)  # a few frames, blended and filtered
-            width, height, shot = screenshot(x, program, window)
-            rgb = frame_bytes(render_frame(shot, width, height))
+            # The first frame shown, or soon after: the programs draw hundreds a second.
+            def shown():
+                width, height, shot = screenshot(x, program, window)
+                frame = render_frame(shot, width, height)
+                return frame_bytes(frame) if any(p for row in frame for p in row) else None
+            rgb = wait_until(shown, START_TIMEOUT, "a frame on screen")
         size = ["--size", f"{RENDER_WIDTH}x{RENDER_HEIGHT}"]
-        # The window programs draw each frame as soon as the last is shown: by the time the
-        # window is found and half a second more has passed, far fewer frames than this.
         last = 2400
         number = find_offline_frame([*size, "--filter", own], rgb, last)
         self.assertIsNotNone(number, f"the window shows none of frames 1-{last} with the {own} trail")
@@ -548,14 +549,16 @@ class LiveViewTest(unittest.TestCase):
                 self.assertEqual((g["x"], g["y"]), ((1366 - 768) // 2, (767 - 576) // 2))
                 props = x.tool("xprop", "-id", window, "WM_NAME")
                 self.assertIn('WM_NAME(STRING) = "sponge-render"', props)
-                view.wait_for_lines(4)
+                view.wait_for_lines(7)
                 for line in view.lines:
                     self.assertRegex(line, FPS_LINE)
-                # The first second includes the start; the ones after it are paced.
-                rates = [float(line.split()[0]) for line in view.lines[1:4]]
-                for rate in rates:
-                    self.assertGreaterEqual(rate, 58.0, rates)
-                    self.assertLessEqual(rate, 62.0, rates)
+                # The first second includes the start; the six after it are paced. Judged on
+                # their mean: a busy machine may stall a frame now and then, after which the
+                # schedule starts afresh and that second falls a little short.
+                rates = [float(line.split()[0]) for line in view.lines[1:7]]
+                self.assertGreaterEqual(sum(rates) / len(rates), 56.0, rates)
+                self.assertLessEqual(sum(rates) / len(rates), 61.0, rates)
+                self.assertLessEqual(max(rates), 62.0, rates)
                 request(x, window)
                 self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
 

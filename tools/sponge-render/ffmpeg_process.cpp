@@ -154,6 +154,12 @@ bool finishFfmpeg(FfmpegProcess* process, std::string* error) {
     return ok;
 }
 
+bool runFfmpeg(const std::string& program, const std::vector<std::string>& args, std::string* error) {
+    FfmpegProcess process;
+    if (!startFfmpeg(program, args, &process, error)) return false;
+    return finishFfmpeg(&process, error);
+}
+
 bool writeAll(int fd, const void* data, size_t bytes, int* err) {
     const char* p = static_cast<const char*>(data);
     while (bytes > 0) {

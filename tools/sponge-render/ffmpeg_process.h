@@ -28,6 +28,10 @@ bool startFfmpeg(const std::string& program, const std::vector<std::string>& arg
 // last messages unless it exited with status 0.
 bool finishFfmpeg(FfmpegProcess* process, std::string* error);
 
+// Runs program with args to its end, with nothing on its standard input. False with *error
+// (its exit status and last messages, or why it could not start) unless it exited with 0.
+bool runFfmpeg(const std::string& program, const std::vector<std::string>& args, std::string* error);
+
 // Writes every byte, riding over short writes and interrupted calls. False with *err set
 // to errno on failure (EPIPE when the reader has gone).
 bool writeAll(int fd, const void* data, size_t bytes, int* err);

@@ -7,6 +7,7 @@
 #include "flight/flight_file.h"
 #include "render/frame_step.h"
 #include "tools/sponge-render/ffmpeg_process.h"
+#include "tools/sponge-render/whole_file.h"
 
 namespace {
 
@@ -75,29 +76,5 @@ CameraPose FlightRecord::recordedPose(void* context, float t) {
 }
 
 bool readFlightText(const std::string& path, std::string* text, std::string* error) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    std::string read;
-    char chunk[1 << 16];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        read.append(chunk, n);
-        if (static_cast<long long>(read.size()) > LARGEST_FLIGHT) {
-            std::fclose(file);
-            *error = "larger than any flight (1 GiB)";
-            return false;
-        }
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int err = errno;
-    std::fclose(file);
-    if (failed) {
-        *error = std::strerror(err);
-        return false;
-    }
-    *text = std::move(read);
-    return true;
+    return readWholeFile(path, LARGEST_FLIGHT, text, error);
 }

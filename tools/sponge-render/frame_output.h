@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sponge-render/frame_stamp.h"
 #include "tools/sponge-render/output_target.h"
 
 class FrameOutput {
@@ -24,11 +25,17 @@ public:
     virtual void abandon() = 0;
 };
 
-// firstFrame is the number of the first frame that will be written.
-std::unique_ptr<FrameOutput> makeFrameOutput(const OutputTarget& target, int width, int height, int firstFrame);
+// Frames firstFrame to lastFrame will be written; a PNG says stamp beside its pixels.
+std::unique_ptr<FrameOutput> makeFrameOutput(const OutputTarget& target, int width, int height, int firstFrame,
+                                             int lastFrame, const FrameStamp& stamp);
 
 // The ffmpeg arguments that encode raw 0x00RRGGBB frames from standard input into file
-// (container chosen by target, not by file's name, which is a temporary one). A stream
-// (a FIFO, a device) cannot be seeked back into, so an mp4 is then written in fragments.
-std::vector<std::string> ffmpegArguments(Container container, int width, int height, const std::string& file,
+// (container and encoder chosen by target, not by file's name, which is a temporary one). A
+// stream (a FIFO, a device) cannot be seeked back into, so an mp4 is then written in fragments.
+std::vector<std::string> ffmpegArguments(const OutputTarget& target, int width, int height, const std::string& file,
                                          bool stream = false);
+
+// The arguments of a trial encode of one black frame of width x height with target's encoder,
+// written nowhere: what ffmpeg would refuse (a size, a missing encoder) it refuses here, before
+// the first frame is rendered.
+std::vector<std::string> ffmpegTrialArguments(const OutputTarget& target, int width, int height);

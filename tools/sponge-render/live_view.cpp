@@ -13,6 +13,7 @@
 #include "render/frame_step.h"
 #include "render/raw_frames.h"
 #include "tools/sponge-render/flight_record.h"
+#include "tools/sponge-render/frame_stamp.h"
 #include "tools/sponge-render/image_file.h"
 #include "tools/sponge-render/interrupt.h"
 #include "tools/sponge-render/messages.h"
@@ -30,6 +31,7 @@ struct LiveView {
     FlightInput input;
     FreeFlight flight;
     const FlightRecord::Tap* record = nullptr;  // --record's, whose failure ends the view
+    FrameStamp stamp;                           // what F12's PNGs say they are
 };
 
 // The window's keys by their place, as the controls of free flight. A drag is a move with the
@@ -85,7 +87,8 @@ bool renderNext(void* context, const HostInput& input, int frame, PixelBuffer pi
 }
 
 // F12: the frame on screen, whole, under its number, like every other output file.
-void keepFrame(void*, const uint32_t* pixels, int width, int height, int frame) {
+void keepFrame(void* context, const uint32_t* pixels, int width, int height, int frame) {
+    const LiveView* view = static_cast<const LiveView*>(context);
     if (frame == 0) {
         printError("F12: no frame has been shown yet");
         return;
@@ -95,7 +98,7 @@ void keepFrame(void*, const uint32_t* pixels, int width, int height, int frame) 
     FileTarget file;
     std::string reason;
     if (!prepareFileTarget(name, &file, &reason) ||
-        !writeImageFile(file, ImageFormat::Png, pixels, width, height, &reason)) {
+        !writeImageFile(file, ImageFormat::Png, pixels, width, height, &reason, stampText(view->stamp, frame))) {
         printError(std::string("F12: cannot write '") + name + "': " + reason);
         return;
     }
@@ -119,6 +122,8 @@ int runLiveView(const RenderOptions& options) {
     view.setup.path = options.path;
     view.setup.workspace = &workspace;
     view.from = options.from;
+    view.stamp = frameStamp(options);
+    if (options.explore) view.stamp.camera = "free flight";
     view.aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
     FlightPlayback playback{&options.flight, &view.raw.current};
     if (!options.flightPath.empty()) view.setup.poses = {flightPlaybackPose, &playback};

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/standard_streams.h"
+#include "render/worker_team.h"
 #include "tools/sponge-render/flight_record.h"
 #include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/options.h"
@@ -12,6 +13,12 @@
 #ifdef SPONGE_WINDOW
 #include "tools/sponge-render/live_view.h"
 #endif
+
+namespace {
+// More threads than any machine this runs on has processors; a larger OMP_NUM_THREADS is a
+// mistake that would only exhaust memory or the process limit.
+constexpr int MOST_THREADS = 1024;
+}  // namespace
 
 int main(int argc, char** argv) {
     const bool outputClosed = openStandardStreams();
@@ -32,6 +39,11 @@ int main(int argc, char** argv) {
             printError(message);
             return 2;
         }
+    }
+    const int asked = capRenderThreads(MOST_THREADS);
+    if (asked > MOST_THREADS) {
+        printNotice("OMP_NUM_THREADS asks for " + std::to_string(asked) + " threads; rendering with " +
+                    std::to_string(MOST_THREADS));
     }
     if (options.window) {
 #ifdef SPONGE_WINDOW

@@ -14,11 +14,14 @@ namespace {
 
 constexpr int MAX_SIDE = 16384;
 
-// Parses a whole decimal number in [lo, hi]; anything else (signs, spaces, overflow) fails.
+// Parses a whole decimal number in [lo, hi], leading zeros allowed; anything else (signs,
+// spaces, overflow) fails.
 bool parseInt(const std::string& text, int lo, int hi, int* value) {
-    if (text.empty() || text.size() > 10) return false;
+    const size_t digits = text.find_first_not_of('0');
+    const std::string significant = digits == std::string::npos ? "0" : text.substr(digits);
+    if (text.empty() || significant.size() > 10) return false;
     long long n = 0;
-    for (char ch : text) {
+    for (char ch : significant) {
         if (ch < '0' || ch > '9') return false;
         n = n * 10 + (ch - '0');
     }
@@ -42,6 +45,42 @@ bool parsePair(const std::string& text, char sep, int lo, int hi, int* a, int* b
     const size_t at = text.find(sep);
     if (at == std::string::npos) return false;
     return parseInt(text.substr(0, at), lo, hi, a) && parseInt(text.substr(at + 1), lo, hi, b);
+}
+
+// --quality, --preset and --lossless only where ffmpeg encodes, and only what its encoder takes.
+bool checkEncoderChoice(const OutputTarget& target, bool quality, bool preset, std::string* message) {
+    const char* flag = quality ? "--quality" : preset ? "--preset" : target.encoder.lossless ? "--lossless" : nullptr;
+    if (flag == nullptr) return true;
+    if (target.kind != OutputKind::Encoded) {
+        *message = std::string(flag) + ": only a video (.mp4, .mkv or .webm --output) is encoded";
+        return false;
+    }
+    if (target.encoder.lossless) {
+        if (target.container != Container::Mkv) {
+            *message = "--lossless: an exact video is FFV1 in Matroska: name a .mkv --output";
+            return false;
+        }
+        if (quality || preset) {
+            *message = std::string(quality ? "--quality" : "--preset") + ": a lossless video has no quality or preset";
+            return false;
+        }
+    }
+    const int most = target.container == Container::Webm ? 63 : 51;
+    if (quality && target.encoder.quality > most) {
+        *message = "--quality: expected 0 to " + std::to_string(most) + " for " +
+                   (most == 63 ? "VP9 (.webm)" : "H.264 (.mp4, .mkv)") + ", got " +
+                   std::to_string(target.encoder.quality);
+        return false;
+    }
+    return true;
+}
+
+// Raw frames that all lie after the last frame would never be drawn: a mistake to say.
+bool checkRawRange(const RenderOptions& options, std::string* message) {
+    if (options.rawFrom == 0 || options.rawFrom <= options.frames) return true;
+    *message = "--raw: frames " + std::to_string(options.rawFrom) + "-" + std::to_string(options.rawTo) +
+               " all lie after the last frame (" + std::to_string(options.frames) + ")";
+    return false;
 }
 
 }  // namespace
@@ -87,6 +126,17 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
                 std::string error;
                 return parseOutputTarget(text, &target, &error) ? std::string() : error;
             });
+    std::string quality, preset;
+    app.add_option("--quality", quality,
+                   "With a video: the encoder's constant quality (CRF), 0 best to 51 for H.264 (.mp4, .mkv; "
+                   "default 18) or 63 for VP9 (.webm; default 30)")
+        ->check(decimalIn(0, 63));
+    app.add_option("--preset", preset,
+                   "With a video: how hard the encoder works, x264's names from ultrafast to placebo (default "
+                   "medium); for VP9 they pick libvpx's speed alike")
+        ->check(CLI::IsMember(std::vector<std::string>(PRESETS, PRESETS + PRESET_COUNT)));
+    app.add_flag("--lossless", options->output.encoder.lossless,
+                     "With a .mkv video: FFV1 in RGB, whose decoded frames are the rendered ones exactly (large)");
     app.add_flag("--quiet", options->quiet, "No progress line on standard error (with --window: no frame-rate line)");
     CLI::Option* benchOption =
         app.add_flag("--bench", options->bench,
@@ -115,6 +165,9 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     app.add_option("--record", options->recordPath,
                    "Write the camera pose of every rendered frame, from the first, to the flight file FILE "
                    "(--flight renders it again, exactly)");
+    app.add_flag("--resume", options->resume,
+                 "With an image sequence: go on after the last frame already on disk (whose pixels and "
+                 "settings it reads), as if the render had never stopped");
     app.add_flag("--explore", options->explore, std::string("With --window: free flight. ") + EXPLORE_KEYS)
         ->excludes(flightOption);
 
@@ -137,6 +190,10 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     options->framesGiven = !frames.empty();
     if (!frames.empty()) parseInt(frames, 1, INT32_MAX, &options->frames);
     if (frames.empty() && options->window) options->frames = INT32_MAX;
+    if (options->resume && !options->recordPath.empty()) {
+        *message = "--resume: --record would miss the frames rendered before";
+        return ParseResult::Error;
+    }
     if (options->explore && !options->window) {
         *message = "--explore: free flight needs a window (--window)";
         return ParseResult::Error;
@@ -148,8 +205,10 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
         return ParseResult::Error;
     }
 
+    if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
     // With a flight, --frames defaults to its last frame, known once it is read.
     const bool lastFrameKnown = options->flightPath.empty() || options->framesGiven;
+    if (lastFrameKnown && !checkRawRange(*options, message)) return ParseResult::Error;
     if (lastFrameKnown && options->from > options->frames) {
         *message = "--from: " + std::to_string(options->from) + " is after the last frame (--frames " +
                    std::to_string(options->frames) + ")";
@@ -157,10 +216,18 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     }
     if (!output.empty()) {
         std::string error;
+        const bool lossless = options->output.encoder.lossless;
         parseOutputTarget(output, &options->output, &error);
+        options->output.encoder.lossless = lossless;
     }
+    if (options->resume && options->output.kind != OutputKind::Sequence) {
+        *message = "--resume: only an image sequence (a %d in the --output file name) goes on where it stopped";
+        return ParseResult::Error;
+    }
+    if (!quality.empty()) parseInt(quality, 0, 63, &options->output.encoder.quality);
+    options->output.encoder.preset = preset;
+    if (!checkEncoderChoice(options->output, !quality.empty(), !preset.empty(), message)) return ParseResult::Error;
     if (!size.empty()) parsePair(size, 'x', 1, MAX_SIDE, &options->width, &options->height);
-    if (!raw.empty()) parsePair(raw, '-', 1, INT32_MAX, &options->rawFrom, &options->rawTo);
     options->path = path == "plain" ? RenderPath::Plain : RenderPath::Fast;
     findTrailFilter(options->filterName, &options->filter);
     return ParseResult::Run;
@@ -172,6 +239,7 @@ bool bindFlight(const std::string& flightText, RenderOptions* options, std::stri
         *message = "--flight: " + error;
         return false;
     }
+    options->flightText = flightText;
     const int last = flightLastFrame(options->flight);
     if (!options->framesGiven) {
         options->frames = last;
@@ -185,7 +253,7 @@ bool bindFlight(const std::string& flightText, RenderOptions* options, std::stri
                    std::to_string(options->frames) + ", the last of " + options->flightPath + ")";
         return false;
     }
-    return true;
+    return checkRawRange(*options, message);
 }
 
 const char* const EXPLORE_KEYS =

@@ -27,9 +27,11 @@ struct RenderOptions {
     int pace = 60;        // with --window: frames shown per second; 0: as fast as they come
     RenderPath path = RenderPath::Fast;
     std::string flightPath;  // --flight: the camera from this file instead of the fixed path
-    Flight flight;           // read from flightPath by loadFlight
+    Flight flight;           // read from flightPath by bindFlight
+    std::string flightText;  // the file's text, which the PNGs identify it by
     std::string recordPath;  // --record: every rendered frame's pose goes to this flight file
     bool explore = false;    // --explore: free flight in the window
+    bool resume = false;     // --resume: an image sequence goes on after its last frame on disk
 };
 
 enum class ParseResult { Run, Help, Error };

@@ -95,6 +95,12 @@ bool prepareFileTarget(const std::string& path, FileTarget* target, std::string*
         *error = std::strerror(errno);
         return false;
     }
+    const long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (static_cast<long>(nameOf(resolved).size()) > (nameMax > 0 ? nameMax : NAME_MAX) ||
+        resolved.size() >= PATH_MAX) {
+        *error = std::strerror(ENAMETOOLONG);
+        return false;
+    }
     *target = {resolved, false};
     return true;
 }
@@ -138,33 +144,64 @@ void OutputFile::closeDescriptor() {
     fd_ = -1;
 }
 
+namespace {
+
+// Flushes a file that is no longer open here to disk, by name.
+int syncByName(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int err = fsync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return err;
+}
+
+// Flushes the folder, which holds the file's name.
+void syncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);  // a folder some file systems cannot flush is no reason to fail the file
+    close(fd);
+}
+
+}  // namespace
+
 bool OutputFile::commit(std::string* error) {
     int err = 0;
     if (!target_.stream && fd_ >= 0 && fsync(fd_) != 0) err = errno;
     if (fd_ >= 0 && close(fd_) != 0 && err == 0) err = errno;
+    const bool closedHere = fd_ >= 0;
     fd_ = -1;
-    if (err == 0 && !temp_.empty()) {
-        if (std::rename(temp_.c_str(), target_.path.c_str()) != 0) {
-            err = errno;
-        } else {
-            forgetTemporaryFile(temp_);
-            temp_.clear();
-        }
-    }
+    if (err == 0 && !closedHere && !temp_.empty()) err = syncByName(temp_);  // written by another program
     if (err != 0) {
         *error = std::strerror(err);
         discard();
         return false;
     }
+    if (temp_.empty()) return true;  // a stream
+    if (std::rename(temp_.c_str(), target_.path.c_str()) != 0) {
+        // Complete, only not where it was asked for: kept, and said where.
+        *error = std::string(std::strerror(errno)) + "; the complete file is kept as '" + temp_ + "'";
+        forgetTemporaryFile(temp_);
+        temp_.clear();
+        return false;
+    }
+    forgetTemporaryFile(temp_);
+    temp_.clear();
+    syncFolder(folderOf(target_.path));
     return true;
 }
 
-void OutputFile::discard() {
+bool OutputFile::discard(std::string* leftover) {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+    bool removed = true;
     if (!temp_.empty()) {
-        unlink(temp_.c_str());
+        if (unlink(temp_.c_str()) != 0 && errno != ENOENT) {
+            removed = false;
+            if (leftover) *leftover = "cannot remove '" + temp_ + "': " + std::strerror(errno);
+        }
         forgetTemporaryFile(temp_);
         temp_.clear();
     }
+    return removed;
 }

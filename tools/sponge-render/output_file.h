@@ -34,10 +34,14 @@ public:
     // Closes the descriptor but keeps the temporary file, for another program to write it
     // by name (writtenPath) before commit.
     void closeDescriptor();
-    // Makes the file complete: flushed to disk, closed and renamed over the target.
+    // Makes the file complete: flushed to disk (also when another program wrote it), closed,
+    // renamed over the target, and the folder flushed, so that the new name survives a power
+    // cut. When the rename fails, the complete file is kept under its temporary name, which
+    // *error names.
     bool commit(std::string* error);
-    // Closes and removes the temporary file. Safe to call more than once.
-    void discard();
+    // Closes and removes the temporary file. Safe to call more than once. False when it could
+    // not be removed, with *leftover naming it and why (for the caller to say).
+    bool discard(std::string* leftover = nullptr);
 
 private:
     FileTarget target_;

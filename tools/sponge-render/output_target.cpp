@@ -4,6 +4,10 @@
 #include <cctype>
 #include <cstring>
 
+const char* const PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                               "medium",    "slow",      "slower",   "veryslow", "placebo"};
+const int PRESET_COUNT = sizeof PRESETS / sizeof PRESETS[0];
+
 namespace {
 
 // Wider fields only make file names no tool would want; printf's own limit is far beyond.

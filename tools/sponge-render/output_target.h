@@ -9,11 +9,23 @@
 enum class OutputKind { None, Still, Sequence, Y4m, Encoded };
 enum class Container { Mp4, Mkv, Webm };
 
+// How ffmpeg encodes: H.264 (mp4, mkv) or VP9 (webm) at a quality and a speed, or, lossless,
+// FFV1 in RGB (mkv only), whose decoded frames are the rendered ones exactly.
+struct EncoderChoice {
+    int quality = -1;    // the CRF; -1: 18 for H.264, 30 for VP9
+    std::string preset;  // x264's names (ultrafast ... placebo), also for VP9; "": medium
+    bool lossless = false;
+};
+
+// x264's preset names, fastest first.
+extern const char* const PRESETS[];
+extern const int PRESET_COUNT;
 struct OutputTarget {
     OutputKind kind = OutputKind::None;
     std::string path;  // with "%%" already turned into "%"; "-" is standard output (Y4m only)
     ImageFormat imageFormat = ImageFormat::Png;  // Still and Sequence
     Container container = Container::Mp4;        // Encoded
+    EncoderChoice encoder;                       // Encoded
     // Sequence: file names are prefix + frame number + suffix, the number at least
     // numberWidth characters wide, padded with zeros or spaces as printf would.
     std::string prefix, suffix;

@@ -1,9 +1,22 @@
 #include "tools/sponge-render/progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-Progress::Progress(int total, bool enabled) : total_(total), enabled_(enabled), start_(Clock::now()) {}
+Progress::Progress(int total, bool enabled) : total_(total), enabled_(enabled), start_(Clock::now()) {
+    const char* term = std::getenv("TERM");
+    clearWithEscape_ = term == nullptr || std::strcmp(term, "dumb") != 0;
+}
+
+std::string Progress::overwriting(const std::string& text) {
+    if (clearWithEscape_) return "\r" + text + "\033[K";
+    const size_t pad = longest_ > text.size() ? longest_ - text.size() : 0;
+    longest_ = std::max(longest_, text.size());
+    return "\r" + text + std::string(pad, ' ');
+}
 
 double Progress::elapsedSeconds() const {
     return std::chrono::duration<double>(Clock::now() - start_).count();
@@ -42,14 +55,14 @@ void Progress::update(int done) {
     if (drawn_ && done < total_ && now - lastDraw_ < std::chrono::milliseconds(200)) return;
     lastDraw_ = now;
     drawn_ = true;
-    // \r returns to the start of the line and \033[K clears what a longer line left.
+    // \r returns to the start of the line; what a longer line left is cleared.
     const std::string text = progressText(done, total_, std::chrono::duration<double>(now - start_).count());
-    std::fprintf(stderr, "\r%s\033[K", text.c_str());
+    std::fputs(overwriting(text).c_str(), stderr);
     std::fflush(stderr);
 }
 
 void Progress::finish(int done, const std::string& outcome) {
     if (!enabled_) return;
-    std::fprintf(stderr, "\r%s\033[K\n", summaryText(done, total_, elapsedSeconds(), outcome).c_str());
+    std::fprintf(stderr, "%s\n", overwriting(summaryText(done, total_, elapsedSeconds(), outcome)).c_str());
     std::fflush(stderr);
 }

@@ -24,6 +24,12 @@ private:
     Clock::time_point start_;
     Clock::time_point lastDraw_;
     bool drawn_ = false;
+    // A terminal that knows ESC [ K clears the rest of the line; on a dumb one, spaces
+    // overwrite what the longest line drawn left.
+    bool clearWithEscape_;
+    size_t longest_ = 0;
+
+    std::string overwriting(const std::string& text);
 };
 
 // "frame 12/40  30%  24.0 fps  0:01 left" after done of total frames in seconds.
