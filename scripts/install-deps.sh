@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
-# Usage: scripts/install-deps.sh [run|web|test]   (default: test, which is everything)
-#   run:  what building the programs needs
-#   web:  what the browser build needs (emscripten, Node.js)
-#   test: all of that, and what the tests and the benchmark need
+# Usage: scripts/install-deps.sh [run|web|package|test]   (default: test, which is everything)
+#   run:     what building the programs needs
+#   web:     what the browser build needs (emscripten, Node.js)
+#   package: what building and checking the Debian package needs
+#   test:    all of that, and what the tests and the benchmark need
 # Skips apt entirely when every package is already present.
 set -euo pipefail
 
 run_pkgs=(g++ cmake make libcli11-dev libpng-dev libhwy-dev libsdl2-dev)
+# dpkg-shlibdeps (dpkg-dev) for the package's dependencies, lintian to check it,
+# desktop-file-utils and man-db with groff to check the menu entries and manual pages.
+package_pkgs=(dpkg-dev lintian desktop-file-utils man-db groff)
 # xvfb, xdotool, x11-utils (xwininfo, xprop), x11-apps (xwd), libx11-dev and openbox (the
 # window manager a fullscreen window needs) for the window tests; ffmpeg (with ffprobe) for
 # the video tests; libmpfr-dev, the oracle of the sine and cosine tests.
 test_pkgs=(libgtest-dev libbenchmark-dev xvfb xdotool x11-utils x11-apps openbox ffmpeg python3 libx11-dev
-           libmpfr-dev)
+           libmpfr-dev strace)
 
 # Emscripten 3.1.6 and the Node.js it runs on; Node.js and npm only where the machine has
 # none of its own (a machine may have them from elsewhere than Debian).
@@ -25,8 +29,9 @@ browser_pkgs=(chromium)
 case "${1:-test}" in
   run) wanted=("${run_pkgs[@]}") ;;
   web) wanted=("${web_pkgs[@]}") ;;
-  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|web|test]" >&2; exit 2 ;;
+  package) wanted=("${run_pkgs[@]}" "${package_pkgs[@]}") ;;
+  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}" "${package_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|web|package|test]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice: an optimised
 # build, and one under AddressSanitizer + UndefinedBehaviorSanitizer; then the browser build,
-# in node and in Chromium, against the optimised native build. Warnings fail the builds.
+# in node and in Chromium, against the optimised native build; then the Debian package, made
+# and checked. Warnings fail the builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -19,3 +20,6 @@ echo "test: browser build in build-web/" >&2
 (cd web && npm ci --no-audit --no-fund >&2)
 scripts/build-web.sh -DSPONGE_WERROR=ON -DSPONGE_NATIVE_RENDER="$PWD/build/tools/sponge-render/sponge-render"
 ctest --test-dir build-web --output-on-failure
+
+echo "test: the Debian package" >&2
+scripts/package.sh

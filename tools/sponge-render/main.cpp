@@ -6,6 +6,7 @@
 
 #include "host/standard_streams.h"
 #include "render/worker_team.h"
+#include "sponge_version.h"
 #include "tools/sponge-render/flight_record.h"
 #include "tools/sponge-render/messages.h"
 #include "tools/sponge-render/options.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     std::string message;
     switch (parseOptions(argc, argv, &options, &message)) {
         case ParseResult::Help: std::fputs(message.c_str(), stdout); return 0;
+        case ParseResult::Version: std::puts("sponge-render " SPONGE_VERSION_TEXT); return 0;
         case ParseResult::Error: printError(message); return 2;
         case ParseResult::Run: break;
     }

@@ -171,12 +171,18 @@ ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* optio
     app.add_flag("--explore", options->explore, std::string("With --window: free flight. ") + EXPLORE_KEYS)
         ->excludes(flightOption);
 
-    // Help wherever it is asked for, also after a mistake.
+    bool version = false;  // answered before parsing, like --help; here for the help text
+    app.add_flag("--version", version, "Print the version of sponge-render (and the commit it was built from) and exit");
+
+    // Help and the version wherever they are asked for, also after a mistake.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             *message = app.help();
             return ParseResult::Help;
         }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) return ParseResult::Version;
     }
     try {
         app.parse(argc, argv);

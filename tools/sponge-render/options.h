@@ -34,10 +34,10 @@ struct RenderOptions {
     bool resume = false;     // --resume: an image sequence goes on after its last frame on disk
 };
 
-enum class ParseResult { Run, Help, Error };
+enum class ParseResult { Run, Help, Version, Error };
 
 // Parses argv into options. *message receives the help text for Help, and for Error one
-// line (no newline) naming the argument. A --flight is named, not yet read: see loadFlight.
+// line (no newline) naming the argument; Version asks for the version. A --flight is named, not yet read: see loadFlight.
 ParseResult parseOptions(int argc, const char* const* argv, RenderOptions* options, std::string* message);
 
 // After parseOptions, with flightText the text of the file options->flightPath names: the

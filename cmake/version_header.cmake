@@ -1,0 +1,30 @@
+# Writes OUT, the header that says which sponge this is: VERSION, and the git commit when
+# SOURCE is a git checkout (with "-modified" when it has uncommitted changes). Run at every
+# build, so the commit is never stale; the file changes only when the text does.
+set(commit "")
+find_program(GIT git)
+if(GIT AND EXISTS "${SOURCE}/.git")
+  execute_process(COMMAND "${GIT}" -C "${SOURCE}" rev-parse --short=12 HEAD
+                  OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
+  if(failed)
+    set(commit "")
+  else()
+    execute_process(COMMAND "${GIT}" -C "${SOURCE}" status --porcelain --untracked-files=no
+                    OUTPUT_VARIABLE changes ERROR_QUIET)
+    if(changes)
+      string(APPEND commit "-modified")
+    endif()
+  endif()
+endif()
+if(commit)
+  set(text "${VERSION} (commit ${commit})")
+else()
+  set(text "${VERSION}")
+endif()
+set(content "// Made by cmake/version_header.cmake at build time.\n#pragma once\n#define SPONGE_VERSION_TEXT \"${text}\"\n")
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+endif()
+if(NOT old STREQUAL content)
+  file(WRITE "${OUT}" "${content}")
+endif()
