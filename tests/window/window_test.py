@@ -271,9 +271,11 @@ def read_ppm(path):
     """(width, height, RGB bytes) of a binary PPM as sponge-render writes it."""
     with open(path, "rb") as f:
         data = f.read()
-    magic, width, height, maxval, rest = data.split(maxsplit=4)
-    assert magic == b"P6" and maxval == b"255", f"{path} is not an 8-bit PPM"
-    return int(width), int(height), rest
+    # Exactly one blank after the 255: the pixels may begin with bytes that read as blanks
+    # (a dark frame's 9, 10 or 32), which a split on whitespace would swallow.
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    assert header, f"{path} is not an 8-bit PPM"
+    return int(header.group(1)), int(header.group(2)), data[header.end():]
 
 
 def offline_frame(args, frame):
