@@ -140,7 +140,10 @@ HWY_NOINLINE void FinishFarLanes(DF df, hn::Mask<DF> far, float (*p)[hn::MaxLane
 // parameter is blended, not stored under a mask: masked stores are slow on AMD's processors.
 template <bool SINGLE_AXIS, bool SHARED_ORIGIN>
 HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
-    using DF = hn::ScalableTag<float>;
+    // At most 32 lanes, so that a lane's bit fits the 32-bit masks and lane ranks below: that
+    // is every fixed-size target, and SVE up to 1024-bit vectors; a wider SVE machine (none
+    // is built) would use 32 of its lanes.
+    using DF = hn::CappedTag<float, 32>;
     using DI = hn::RebindToSigned<DF>;
     using DU = hn::RebindToUnsigned<DF>;
     using VF = hn::Vec<DF>;
@@ -167,9 +170,15 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     for (size_t j = 0; j < N; ++j) lowerMaskStore[j] = (1u << j) - 1u;
     const auto lowerMask = hn::Load(du, lowerMaskStore);
 
+    // What of a group of lanes stays in registers from step to step. Scalable vectors (SVE)
+    // can be neither members nor array elements, so each is a variable of its own (below)
+    // and a group refers to its five.
     struct Fractions {
-        VF fr0, fr1, fr2;  // of the level about to be examined
-        VF exit;           // the exit parameter of the last step
+        VF& fr0;  // of the level about to be examined
+        VF& fr1;
+        VF& fr2;
+        VF& exit;      // the exit parameter of the last step
+        MF& running;   // h > 0.003, as of the start of the step
     };
     alignas(64) float pStore[GROUPS][3][MAX_LANES];
     alignas(64) float hStore[GROUPS][MAX_LANES];
@@ -220,7 +229,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
     };
 
     // Every lane starts frozen with nothing to write: the first pass fills them all.
-    auto initial = [&](int i) {
+    auto initial = [&](Fractions& g, int i) {
         for (int k = 0; k < 3; ++k) {
             const VF o = hn::Set(df, q.sharedOrigin[k]);
             hn::Store(o, df, originStore[i][k]);
@@ -233,7 +242,7 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         hn::Store(hn::Set(di, INT32_MAX), di, deadlineStore[i]);
         nextDeadline[i] = INT32_MAX;
         hn::Store(scratch, di, slotStore[i]);
-        return Fractions{zero, zero, zero, zero};
+        g.fr0 = g.fr1 = g.fr2 = g.exit = zero;
     };
     int32_t next = 0;
 
@@ -281,28 +290,30 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         const auto take = hn::And(frozen, hn::RebindMask(df, hn::Lt(rank, hn::Set(di, waiting))));
         const auto takeI = hn::RebindMask(di, take);
         const auto lanes = hn::IndicesFromVec(df, rank);
-        VF origin[3], d[3];
+        // Direction and origin through memory, a component at a time: no array of vectors.
         for (int k = 0; k < 3; ++k) {
-            d[k] = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes),
-                                  hn::Load(df, dirStore[i][k]));
-            hn::Store(d[k], df, dirStore[i][k]);
-            hn::Store(hn::IfThenElseZero(hn::Gt(d[k], zero), one), df, faceStore[i][k]);
-            origin[k] = hn::Load(df, originStore[i][k]);
+            const VF d = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.dir[k] + next), lanes),
+                                        hn::Load(df, dirStore[i][k]));
+            hn::Store(d, df, dirStore[i][k]);
+            hn::Store(hn::IfThenElseZero(hn::Gt(d, zero), one), df, faceStore[i][k]);
+            VF origin = hn::Load(df, originStore[i][k]);
             if constexpr (!SHARED_ORIGIN) {
-                origin[k] =
-                    hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), origin[k]);
-                hn::Store(origin[k], df, originStore[i][k]);
+                origin = hn::IfThenElse(take, hn::TableLookupLanes(hn::LoadU(df, q.origin[k] + next), lanes), origin);
+                hn::Store(origin, df, originStore[i][k]);
             }
-            hn::Store(hn::IfThenElse(take, origin[k], hn::Load(df, pStore[i][k])), df, pStore[i][k]);
+            hn::Store(hn::IfThenElse(take, origin, hn::Load(df, pStore[i][k])), df, pStore[i][k]);
         }
+        const VF d0 = hn::Load(df, dirStore[i][0]), d1 = hn::Load(df, dirStore[i][1]), d2 = hn::Load(df, dirStore[i][2]);
+        const VF o0 = hn::Load(df, originStore[i][0]), o1 = hn::Load(df, originStore[i][1]);
+        const VF o2 = hn::Load(df, originStore[i][2]);
         if constexpr (SHARED_ORIGIN) {
             g.fr0 = hn::IfThenElse(take, hn::Load(df, sharedFraction[0]), g.fr0);
             g.fr1 = hn::IfThenElse(take, hn::Load(df, sharedFraction[1]), g.fr1);
             g.fr2 = hn::IfThenElse(take, hn::Load(df, sharedFraction[2]), g.fr2);
         } else {
-            g.fr0 = hn::IfThenElse(take, fraction(origin[0]), g.fr0);
-            g.fr1 = hn::IfThenElse(take, fraction(origin[1]), g.fr1);
-            g.fr2 = hn::IfThenElse(take, fraction(origin[2]), g.fr2);
+            g.fr0 = hn::IfThenElse(take, fraction(o0), g.fr0);
+            g.fr1 = hn::IfThenElse(take, fraction(o1), g.fr1);
+            g.fr2 = hn::IfThenElse(take, fraction(o2), g.fr2);
         }
         hn::Store(hn::IfThenElse(take, one, hn::Load(df, hStore[i])), df, hStore[i]);
         g.exit = hn::IfThenZeroElse(take, g.exit);
@@ -326,9 +337,11 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
         // finite, are the scalar traversal's from the start. (One sum for both: it also sends
         // directions of 2^31 and more there, which is exact too, only slower. A shared origin
         // was looked at once, before the first ray.)
-        VF size = hn::Add(hn::Add(hn::Abs(d[0]), hn::Abs(d[1])), hn::Abs(d[2]));
+        VF size = hn::Add(hn::Add(hn::Abs(d0), hn::Abs(d1)), hn::Abs(d2));
         if constexpr (!SHARED_ORIGIN) {
-            size = hn::Add(size, hn::Add(hn::Add(hn::Abs(origin[0]), hn::Abs(origin[1])), hn::Abs(origin[2])));
+            size = hn::Add(size, hn::Add(hn::Add(hn::Abs(o0), hn::Abs(o1)), hn::Abs(o2)));
+        } else {
+            (void)o0, (void)o1, (void)o2;
         }
         const MF far = hn::AndNot(hn::Lt(size, exactBelow), take);
         if (HWY_UNLIKELY(!hn::AllFalse(df, far))) finishFar(i, far, tick - 1);
@@ -336,7 +349,8 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
 
     // One iteration of traverseSponge for every lane; `running` is h > 0.003. Frozen
     // lanes fail that test, so nothing they report (position, exit parameter) changes.
-    auto step = [&](Fractions& g, int i, MF running, VI now) {
+    auto step = [&](Fractions& g, int i, VI now) {
+        const MF running = g.running;
         const VF h = hn::Mul(hn::Load(df, hStore[i]), third);
         const VF f0 = hn::Mul(g.fr0, three);
         const VF f1 = hn::Mul(g.fr1, three);
@@ -399,17 +413,21 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
 
     // Independent groups of lanes: one group's step is a chain of dependent operations,
     // and the others fill its gaps.
-    Fractions g[GROUPS];
-    MF running[GROUPS];
+    static_assert(GROUPS == 3, "one set of variables for each group");
+    VF fr0A, fr1A, fr2A, exitA, fr0B, fr1B, fr2B, exitB, fr0C, fr1C, fr2C, exitC;
+    MF runningA = hn::FirstN(df, 0), runningB = runningA, runningC = runningA;
+    Fractions g[GROUPS] = {{fr0A, fr1A, fr2A, exitA, runningA},
+                           {fr0B, fr1B, fr2B, exitB, runningB},
+                           {fr0C, fr1C, fr2C, exitC, runningC}};
     size_t frozenCount[GROUPS];
 #pragma GCC unroll 8
-    for (int i = 0; i < GROUPS; ++i) g[i] = initial(i);
+    for (int i = 0; i < GROUPS; ++i) initial(g[i], i);
     for (;;) {
         bool refillDue = false, allFrozen = true;
 #pragma GCC unroll 8
         for (int i = 0; i < GROUPS; ++i) {
-            running[i] = hn::Gt(hn::Load(df, hStore[i]), threshold);
-            frozenCount[i] = hn::CountTrue(df, hn::Not(running[i]));
+            g[i].running = hn::Gt(hn::Load(df, hStore[i]), threshold);
+            frozenCount[i] = hn::CountTrue(df, hn::Not(g[i].running));
             refillDue |= frozenCount[i] >= refillAt;
             allFrozen &= frozenCount[i] == N;
         }
@@ -418,8 +436,8 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
 #pragma GCC unroll 8
                 for (int i = 0; i < GROUPS; ++i) {
                     if (frozenCount[i] >= refillAt && next < q.count) {
-                        flush(g[i], i, hn::Not(running[i]));
-                        refill(g[i], i, hn::Not(running[i]), frozenCount[i]);
+                        flush(g[i], i, hn::Not(g[i].running));
+                        refill(g[i], i, hn::Not(g[i].running), frozenCount[i]);
                     }
                 }
                 // Refilled lanes run again: take the masks afresh.
@@ -427,12 +445,12 @@ HWY_NOINLINE void TraceRayQueue(const RayQueue& q) {
             }
         } else if (allFrozen) {
 #pragma GCC unroll 8
-            for (int i = 0; i < GROUPS; ++i) flush(g[i], i, hn::Not(running[i]));
+            for (int i = 0; i < GROUPS; ++i) flush(g[i], i, hn::Not(g[i].running));
             break;
         }
         const VI now = hn::Set(di, tick);
 #pragma GCC unroll 8
-        for (int i = 0; i < GROUPS; ++i) step(g[i], i, running[i], now);
+        for (int i = 0; i < GROUPS; ++i) step(g[i], i, now);
         ++tick;
     }
 }
