@@ -2,6 +2,7 @@
 // a benchmark line, at the animation's own pace of one clock step per frame; or live in a
 // window (--window).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "host/standard_streams.h"
@@ -16,9 +17,26 @@
 #endif
 
 namespace {
+
 // More threads than any machine this runs on has processors; a larger OMP_NUM_THREADS is a
 // mistake that would only exhaust memory or the process limit.
 constexpr int MOST_THREADS = 1024;
+
+// Lowers a thread count above MOST_THREADS, with a note. LLVM's OpenMP reads OMP_NUM_THREADS
+// at the first OpenMP call and aborts on an absurd value, so the variable itself is lowered
+// before any; GCC's reads it when loaded, so the count is lowered as well.
+void limitThreads() {
+    const char* asked = std::getenv("OMP_NUM_THREADS");
+    unsigned long long n = 0;
+    for (const char* c = asked ? asked : ""; *c >= '0' && *c <= '9' && n <= MOST_THREADS; ++c) n = n * 10 + (*c - '0');
+    if (n > MOST_THREADS) {
+        printNotice(std::string("OMP_NUM_THREADS asks for ") + asked + " threads; rendering with " +
+                    std::to_string(MOST_THREADS));
+        setenv("OMP_NUM_THREADS", std::to_string(MOST_THREADS).c_str(), 1);
+    }
+    capRenderThreads(MOST_THREADS);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,11 +60,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const int asked = capRenderThreads(MOST_THREADS);
-    if (asked > MOST_THREADS) {
-        printNotice("OMP_NUM_THREADS asks for " + std::to_string(asked) + " threads; rendering with " +
-                    std::to_string(MOST_THREADS));
-    }
+    limitThreads();
     if (options.window) {
 #ifdef SPONGE_WINDOW
         return runLiveView(options);
