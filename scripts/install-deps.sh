@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
-# Usage: scripts/install-deps.sh [run|web|package|test]   (default: test, which is everything)
+# Usage: scripts/install-deps.sh [run|web|package|aarch64|test]   (default: test)
 #   run:     what building the programs needs
 #   web:     what the browser build needs (emscripten, Node.js)
 #   package: what building and checking the Debian package needs
-#   test:    all of that, and what the tests and the benchmark need
+#   aarch64: a cross-compiler for 64-bit ARM, the ARM libraries (multiarch) and qemu-user
+#   test:    all of these, and what the tests and the benchmark need
 # Skips apt entirely when every package is already present.
 set -euo pipefail
 
@@ -26,12 +27,22 @@ command -v npm >/dev/null || web_pkgs+=(npm)
 # Chromium for the browser tests (driven by playwright-core from npm, see web/package.json).
 browser_pkgs=(chromium)
 
+# clang with LLVM's OpenMP and sanitizer runtimes: the sanitizer build is clang's.
+clang_pkgs=(clang libomp-dev libclang-rt-14-dev)
+
+# The ARM build: offline only (no SDL), its tests under qemu-user. Installing the :arm64
+# libraries brings the amd64 ones to the same Debian release, as multiarch requires.
+aarch64_pkgs=(g++-aarch64-linux-gnu qemu-user libcli11-dev libhwy-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64
+              libmpfr-dev:arm64 libgomp1:arm64)
+
 case "${1:-test}" in
   run) wanted=("${run_pkgs[@]}") ;;
   web) wanted=("${web_pkgs[@]}") ;;
   package) wanted=("${run_pkgs[@]}" "${package_pkgs[@]}") ;;
-  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}" "${package_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|web|package|test]" >&2; exit 2 ;;
+  aarch64) wanted=("${aarch64_pkgs[@]}") ;;
+  test) wanted=("${run_pkgs[@]}" "${test_pkgs[@]}" "${clang_pkgs[@]}" "${web_pkgs[@]}" "${browser_pkgs[@]}"
+                "${package_pkgs[@]}" "${aarch64_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|web|package|aarch64|test]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -45,5 +56,8 @@ if [ "$(id -u)" -eq 0 ]; then sudo=(); elif command -v sudo >/dev/null; then sud
 fi
 echo "install-deps: installing Debian packages: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+if [[ " ${missing[*]}" == *":arm64"* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${sudo[@]}" dpkg --add-architecture arm64
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

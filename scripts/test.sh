@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice: an optimised
-# build, and one under AddressSanitizer + UndefinedBehaviorSanitizer; then the browser build,
-# in node and in Chromium, against the optimised native build; then the Debian package, made
-# and checked. Warnings fail the builds.
+# build with gcc, and one with clang under AddressSanitizer + UndefinedBehaviorSanitizer (two
+# compilers, one suite); then the 64-bit ARM build under qemu-user and the browser build, in
+# node and in Chromium, both against the optimised native build; then the Debian package,
+# made and checked. Warnings fail the builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -12,9 +13,12 @@ echo "test: optimised build in build/" >&2
 scripts/build.sh build -DSPONGE_BUILD_TESTS=ON -DSPONGE_BUILD_BENCH=ON -DSPONGE_WERROR=ON
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "test: sanitizer build in build-sanitize/" >&2
-scripts/build.sh build-sanitize -DSPONGE_BUILD_TESTS=ON -DSPONGE_BUILD_BENCH=ON -DSPONGE_WERROR=ON -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "test: sanitizer build with clang in build-sanitize/" >&2
+CC=clang CXX=clang++ scripts/build.sh build-sanitize -DSPONGE_BUILD_TESTS=ON -DSPONGE_BUILD_BENCH=ON -DSPONGE_WERROR=ON -DSPONGE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+echo "test: 64-bit ARM build in build-aarch64/, under qemu-user" >&2
+scripts/test-cross.sh aarch64
 
 echo "test: browser build in build-web/" >&2
 (cd web && npm ci --no-audit --no-fund >&2)
