@@ -7,7 +7,6 @@
 #include <omp.h>
 #endif
 
-
 int defaultRenderThreads() {
 #ifdef _OPENMP
     return omp_get_max_threads();
@@ -17,7 +16,7 @@ int defaultRenderThreads() {
 #endif
 }
 
-int capRenderThreads(int most) {
+int capRenderThreads([[maybe_unused]] int most) {
     const int before = defaultRenderThreads();
 #ifdef _OPENMP
     if (before > most) omp_set_num_threads(most);
