@@ -16,12 +16,10 @@ int defaultRenderThreads() {
 #endif
 }
 
-int capRenderThreads([[maybe_unused]] int most) {
-    const int before = defaultRenderThreads();
+void capRenderThreads([[maybe_unused]] int most) {
 #ifdef _OPENMP
-    if (before > most) omp_set_num_threads(most);
+    if (defaultRenderThreads() > most) omp_set_num_threads(most);
 #endif
-    return before;
 }
 
 namespace {

@@ -15,8 +15,8 @@
 int defaultRenderThreads();
 
 // Lowers the default thread count to most when it is above (a mistyped OMP_NUM_THREADS would
-// start more threads than the machine can hold). Returns the count it was before.
-int capRenderThreads(int most);
+// start more threads than the machine can hold).
+void capRenderThreads(int most);
 
 // Runs piece(context, i) for every i of a job, each once, by whichever thread is free.
 using WorkPiece = void (*)(void* context, int64_t index);
