@@ -11,6 +11,13 @@ case "${1:-}" in
   aarch64) ;;
   *) echo "usage: $0 aarch64" >&2; exit 2 ;;
 esac
+# The native sponge-render the ARM frames are compared with: missing, say so before minutes
+# of building and emulation.
+native=build/tools/sponge-render/sponge-render
+if [ ! -x "$native" ]; then
+  echo "test-cross: no native sponge-render in build/ to compare with (scripts/test.sh builds it)" >&2
+  exit 1
+fi
 scripts/install-deps.sh aarch64
 dir=build-aarch64
 echo "test-cross: aarch64 build in $dir/" >&2
@@ -60,11 +67,6 @@ wait
 [ ! -e "$logs/failed" ] || exit 1
 
 # Whole frames of the emulated sponge-render, on two threads, against the native ones.
-native=build/tools/sponge-render/sponge-render
-if [ ! -x "$native" ]; then
-  echo "test-cross: no native sponge-render in build/ to compare with (scripts/test.sh builds it)" >&2
-  exit 1
-fi
 cases=(
   "--size 97x61 --frames 300 --raw 250-280 --filter quad"
   "--size 64x48 --frames 1400 --from 1340 --filter cross"
