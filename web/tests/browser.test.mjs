@@ -154,6 +154,15 @@ test("fullscreen is entered and left without stopping", async () => {
   const { page } = await openPage(plain, "", { viewport: { width: 800, height: 600 } });
   await waitForState(page, "running");
   const isFull = () => page.evaluate(() => document.fullscreenElement === document.getElementById("stage"));
+  // fullscreenElement changes before the fullscreenchange event that moves the focus is
+  // dispatched (with the next rendering update), so the focus is waited for, not read at once.
+  const focusComesTo = async (id) => {
+    try {
+      await page.waitForFunction((want) => document.activeElement.id === want, id, { timeout: 10000 });
+    } catch {
+      assert.equal(await page.evaluate(() => document.activeElement.id), id);
+    }
+  };
   const advancing = async () => {
     const before = await frameAt(page);
     await page.waitForFunction((b) => Number(document.getElementById("frame").textContent) > b + 10, before,
@@ -164,7 +173,8 @@ test("fullscreen is entered and left without stopping", async () => {
   await page.click("#fullscreen");
   await page.waitForFunction(() => document.fullscreenElement !== null, null, { timeout: 10000 });
   assert.equal(await isFull(), true);
-  await page.waitForTimeout(300);
+  // The stage is resized, and the canvas fitted to it, some rendering updates later.
+  await page.waitForFunction(`(${checkFit})() === ""`, null, { timeout: 10000 }).catch(() => {});
   assert.equal(await page.evaluate(checkFit), "");
   await page.keyboard.press("Escape");
   await page.waitForFunction(() => document.fullscreenElement === null, null, { timeout: 10000 });
@@ -173,10 +183,10 @@ test("fullscreen is entered and left without stopping", async () => {
   await page.focus("#fullscreen");
   await page.keyboard.press("Enter");
   await page.waitForFunction(() => document.fullscreenElement !== null, null, { timeout: 10000 });
-  assert.equal(await page.evaluate(() => document.activeElement.id), "leave-fullscreen");
+  await focusComesTo("leave-fullscreen");
   await page.keyboard.press("Enter");
   await page.waitForFunction(() => document.fullscreenElement === null, null, { timeout: 10000 });
-  assert.equal(await page.evaluate(() => document.activeElement.id), "fullscreen");
+  await focusComesTo("fullscreen");
   // The way out with the mouse, and the F key both ways.
   await page.click("#fullscreen");
   await page.waitForFunction(() => document.fullscreenElement !== null, null, { timeout: 10000 });
