@@ -225,6 +225,11 @@ def press_f12(x, window, view, taken):
         time.sleep(0.1)
 
 
+def flight_lines(path):
+    with open(path, encoding="utf-8") as flight:
+        return [line for line in flight if not line.startswith("#")]
+
+
 def screenshot(x, program, window):
     """(width, height, rows) of the window's picture, taken while the program is stopped so
     that it cannot present half a frame while xwd reads the window."""
@@ -671,14 +676,14 @@ class LiveViewTest(unittest.TestCase):
                 self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
             frame = int(re.search(r"(\d{8})\.png$", png).group(1))
             flown = os.path.join(folder, "flown.flight")
-            lines = [l for l in open(flown) if not l.startswith("#")]
+            lines = flight_lines(flown)
             self.assertGreater(len(lines), frame)
             self.assertEqual([int(l.split()[0]) for l in lines], list(range(1, len(lines) + 1)))
             self.assertEqual(read_png(png), offline_frame([*size, "--flight", flown], frame))
             fixed = os.path.join(folder, "fixed.flight")
             subprocess.run([RENDER, *size, "--bench", "--frames", str(frame), "--record", fixed], check=True,
                            capture_output=True, timeout=START_TIMEOUT)
-            fixed_lines = [l for l in open(fixed) if not l.startswith("#")]
+            fixed_lines = flight_lines(fixed)
             self.assertNotEqual(lines[frame - 1].split()[1:], fixed_lines[frame - 1].split()[1:])
             # Steered: the angles apart, the single-axis flag toggled by X from the fixed path's 0.
             fields = lines[frame - 1].split()
