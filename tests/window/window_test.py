@@ -718,17 +718,18 @@ class LiveViewTest(unittest.TestCase):
                 wait_until(lambda: "wrote" in view.err or not view.running(), END_TIMEOUT, "the line naming the file")
                 press_escape(x, window, held=False)
                 self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
-                self.assertEqual(view.err.replace(NOT_SHOWN_YET, ""), f"sponge-render: wrote {os.path.basename(files[0])}\n")
+                self.assertEqual(view.err.replace(NOT_SHOWN_YET, ""),
+                                 f"sponge-render: wrote {os.path.basename(files[0])}\n")
                 self.assertEqual(read_png(files[0]), offline_frame(args, frame))
                 self.assertEqual(sorted(os.listdir(folder)), [os.path.basename(files[0])])
 
     def test_f12_failure_is_said_and_the_view_goes_on(self):
-        # Frame 7 is the first shown; at one frame a second F12 is taken within a frame or two
-        # of it, and folders stand where those frames' files would go.
-        taken = [f"sponge-{frame:08d}.png" for frame in range(7, 17)]
+        # Frame 7 is the first shown, and F12 is taken at one frame a second soon after it:
+        # folders stand where the files of the first ten shown frames would go.
+        folders = [f"sponge-{frame:08d}.png" for frame in range(7, 17)]
         with tempfile.TemporaryDirectory() as folder, Xvfb(1366, 767) as x, \
                 self.live_view(x.env(), "--size", "32x24", "--pace", "1", "--from", "7", cwd=folder) as view:
-            for name in taken:
+            for name in folders:
                 os.mkdir(os.path.join(folder, name))
             window = find_window(x, view)
             press_f12(x, window, view, lambda: "cannot write" in view.err)
@@ -737,7 +738,7 @@ class LiveViewTest(unittest.TestCase):
             self.assertTrue(view.running())
             press_escape(x, window, held=False)
             self.assertEqual(view.wait_for_end(END_TIMEOUT), 0, view.err)
-            self.assertEqual(sorted(os.listdir(folder)), taken)
+            self.assertEqual(sorted(os.listdir(folder)), folders)
 
     def test_without_a_display_it_says_so_and_fails(self):
         env = {k: v for k, v in os.environ.items()
